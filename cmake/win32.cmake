@@ -1,0 +1,49 @@
+# Windows build (mingw-w64): the adapters, the windows, sonavi.exe and the tests that run
+# under Wine.
+enable_language(RC)
+# Windows programs built here run under Wine (see scripts/wine-run.sh).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+set(SONAVI_FAKEMODEM "" CACHE FILEPATH "The simulated modem, built by the native build")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+
+set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)
+
+file(GLOB SONAVI_WIN32_SOURCES CONFIGURE_DEPENDS
+     ${PROJECT_SOURCE_DIR}/src/*/*_win32.cpp ${PROJECT_SOURCE_DIR}/src/ui/*.cpp)
+list(FILTER SONAVI_WIN32_SOURCES EXCLUDE REGEX "/app/sonavi_win32\\.cpp$")
+add_library(sonavi_win32 STATIC ${SONAVI_WIN32_SOURCES})
+sonavi_target(sonavi_win32)
+target_link_libraries(sonavi_win32 PUBLIC sonavi_core ${SONAVI_WIN32_LIBS})
+target_compile_definitions(sonavi_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+add_executable(sonavi WIN32 ${PROJECT_SOURCE_DIR}/src/app/sonavi_win32.cpp
+               ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
+sonavi_target(sonavi)
+target_link_libraries(sonavi PRIVATE sonavi_win32)
+target_link_options(sonavi PRIVATE -static -mwindows)
+
+# GoogleTest from Debian's sources, built with this toolchain.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB_RECURSE win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+add_executable(win32_tests ${win32_test_sources} ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
+sonavi_target(win32_tests)
+target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32)
+target_link_libraries(win32_tests PRIVATE sonavi_win32 gtest gtest_main)
+target_link_options(win32_tests PRIVATE -static)
+target_compile_definitions(win32_tests PRIVATE
+  SONAVI_EXE_PATH="Z:$<TARGET_FILE:sonavi>")
+add_dependencies(win32_tests sonavi)
+add_test(NAME win32_tests COMMAND win32_tests)
+set_tests_properties(win32_tests PROPERTIES ENVIRONMENT "SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM}")
+set_tests_properties(win32_tests PROPERTIES TIMEOUT 600)
+
+# Scenario tests that run the real exe under Wine (scripts under tests/wine/).
+file(GLOB wine_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.sh)
+foreach(scenario IN LISTS wine_scenarios)
+  get_filename_component(name ${scenario} NAME_WE)
+  add_test(NAME wine_${name} COMMAND bash ${scenario})
+  set_tests_properties(wine_${name} PROPERTIES TIMEOUT 600
+    ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
+endforeach()

@@ -1,0 +1,26 @@
+#!/bin/bash
+# Builds everything and runs every test: native unit tests (plain and under ASan/UBSan),
+# then the Windows build's tests under Wine. Installs missing Debian packages first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+scripts/deps.sh
+JOBS=$(nproc)
+
+cmake -S . -B build/native -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native -j "$JOBS"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVI_SANITIZE=ON >/dev/null
+cmake --build build/asan -j "$JOBS" --target native_tests
+ctest --test-dir build/native --output-on-failure -j "$JOBS"
+ctest --test-dir build/asan --output-on-failure -j "$JOBS"
+
+cmake -S . -B build/win32 -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+  -DSONAVI_FAKEMODEM="$ROOT/build/native/tools/fakemodem/fakemodem" >/dev/null
+cmake --build build/win32 -j "$JOBS"
+
+export SONAVI_BUILD=$ROOT/build/win32
+source scripts/wine-env.sh
+wine_start
+trap wine_stop EXIT
+ctest --test-dir build/win32 --output-on-failure

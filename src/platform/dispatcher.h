@@ -1,0 +1,16 @@
+// Hands work from a worker thread to the main thread.
+#pragma once
+
+#include <functional>
+
+namespace sonavi {
+
+class MainThreadDispatcher {
+ public:
+  virtual ~MainThreadDispatcher() = default;
+  // Runs step on the main thread the next time it handles messages and returns once
+  // it has run. Returns false without running it when the dispatcher is shutting down.
+  virtual bool RunOnMainThread(const std::function<void()>& step) = 0;
+};
+
+}  // namespace sonavi
