@@ -26,4 +26,40 @@ bool CutLine(std::string& text, std::string* line) {
   return true;
 }
 
+std::string ExtractField(std::string_view line, std::string_view separator, int index) {
+  if (index <= 0 || separator.empty()) return std::string();
+  std::string_view rest = line;
+  std::string_view field;
+  for (int i = 0; i < index; ++i) {
+    const size_t at = rest.find(separator);
+    if (at == std::string_view::npos) {
+      // The last field runs to the end of the line; after it every field is empty.
+      field = rest;
+      rest = std::string_view();
+      continue;
+    }
+    field = rest.substr(0, at);
+    rest.remove_prefix(at + separator.size());
+  }
+  return std::string(field);
+}
+
+std::vector<std::string> SplitFileLines(std::string_view bytes) {
+  const size_t eof = bytes.find('\x1A');
+  if (eof != std::string_view::npos) bytes = bytes.substr(0, eof);
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (c == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+    } else if (c != '\r') {
+      line.push_back(c);
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
 }  // namespace sonavi
