@@ -333,7 +333,9 @@ TEST_F(TrayOnWine, IconIsAddedUpdatedAndRemovedAndMouseMessagesAreRouted) {
   tray->SetHint("Porta do modem não definida.");
   ASSERT_TRUE(PumpUntil([&] { return shell->Count(kNimModify) >= 1; }));
   for (const auto& r : shell->Requests()) {
-    if (r.request == kNimModify) EXPECT_TRUE(r.answer);
+    if (r.request == kNimModify) {
+      EXPECT_TRUE(r.answer);
+    }
   }
   const size_t modifies = shell->Count(kNimModify);
   tray->ShowBalloon("Chamada telefónica", "Está a receber uma chamada telefónica.",
