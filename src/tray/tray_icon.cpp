@@ -1,7 +1,6 @@
 #include "tray/tray_icon.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -42,32 +41,18 @@ TTrayUpdateThread::TTrayUpdateThread(TrayShell& shell, MainThreadDispatcher& dis
                                      Clock& clock)
     : shell_(shell), dispatcher_(dispatcher), clock_(clock) {}
 
-TTrayUpdateThread::~TTrayUpdateThread() {
-  // The owner stops the worker while it can still serve hand-overs; this only catches a
-  // worker that was never stopped.
-  Stop([] {});
-}
+TTrayUpdateThread::~TTrayUpdateThread() { Stop(); }
 
 void TTrayUpdateThread::Start() {
   if (thread_.joinable()) return;
   terminated_ = false;
-  ended_ = false;
   thread_ = std::thread([this] { Execute(); });
 }
 
-void TTrayUpdateThread::Stop(const std::function<void()>& serve) {
+void TTrayUpdateThread::Stop() {
   if (!thread_.joinable()) return;
   terminated_ = true;
-  std::unique_lock<std::mutex> lock(end_lock_);
-  while (!ended_) {
-    lock.unlock();
-    serve();
-    lock.lock();
-    // Only paces the serving; the worker's end is signalled.
-    end_signal_.wait_for(lock, std::chrono::milliseconds(5), [this] { return ended_; });
-  }
-  lock.unlock();
-  thread_.join();
+  dispatcher_.JoinServing(thread_);
 }
 
 void TTrayUpdateThread::FileRequest(TrayUpdateRequest request) {
@@ -99,9 +84,6 @@ bool TTrayUpdateThread::Cycle() {
 void TTrayUpdateThread::Execute() {
   while (Cycle() && !terminated_) {
   }
-  std::lock_guard<std::mutex> lock(end_lock_);
-  ended_ = true;
-  end_signal_.notify_all();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -109,7 +91,6 @@ void TTrayUpdateThread::Execute() {
 
 TTrayIcon::TTrayIcon(const TrayIconContext& context)
     : shell_(context.shell),
-      dispatcher_(context.dispatcher),
       owner_window_(context.owner_window),
       layout_tool_(context.layout_tool),
       update_worker_(context.shell, context.dispatcher, context.clock) {
@@ -149,7 +130,7 @@ TTrayIcon::~TTrayIcon() {
   icon_cycle_timer_.reset();
   click_delay_timer_.reset();
   if (!layout_tool_) RemoveHooks();
-  update_worker_.Stop([this] { shell_.ProcessMessages(); });
+  update_worker_.Stop();
 }
 
 void TTrayIcon::Loaded() {

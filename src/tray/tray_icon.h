@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -59,9 +58,9 @@ class TTrayUpdateThread {
   TTrayUpdateThread& operator=(const TTrayUpdateThread&) = delete;
 
   void Start();
-  // Tells the worker to stop and waits for it to end, calling serve meanwhile so that
-  // the main thread keeps answering the worker's hand-overs.
-  void Stop(const std::function<void()>& serve);
+  // Tells the worker to stop and waits for it to end; the dispatcher keeps the main
+  // thread answering (or refusing) the worker's hand-overs meanwhile.
+  void Stop();
   bool Running() const { return thread_.joinable(); }
 
   // Main thread: replaces any request that the worker has not yet taken.
@@ -82,9 +81,6 @@ class TTrayUpdateThread {
   std::optional<TrayUpdateRequest> pending_update_;
   std::optional<TrayUpdateRequest> taken_update_;
   std::atomic<bool> terminated_{false};
-  std::mutex end_lock_;
-  std::condition_variable end_signal_;
-  bool ended_ = false;
   std::thread thread_;
 };
 
@@ -198,7 +194,6 @@ class TTrayIcon {
   void RemoveHooks();
 
   TrayShell& shell_;
-  MainThreadDispatcher& dispatcher_;
   const WindowHandle owner_window_;
   const bool layout_tool_;
 

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -102,14 +103,28 @@ class QueuedDispatcher : public MainThreadDispatcher {
  public:
   bool RunOnMainThread(const std::function<void()>& step) override {
     std::unique_lock<std::mutex> lock(lock_);
-    if (shutting_down_) return false;
+    if (shutting_down_ || joining_) return false;
     auto request = std::make_shared<Request>();
     request->step = &step;
     queue_.push_back(request);
     ++asked_;
     changed_.notify_all();
-    changed_.wait(lock, [&] { return request->done || shutting_down_; });
+    changed_.wait(lock, [&] { return request->done || shutting_down_ || joining_; });
+    if (!request->done) std::erase(queue_, request);
     return request->done;
+  }
+
+  // Like the application's dispatcher: while the worker ends, its hand-overs are refused.
+  void JoinServing(std::thread& worker) override {
+    if (!worker.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(lock_);
+      joining_ = true;
+      changed_.notify_all();
+    }
+    worker.join();
+    std::lock_guard<std::mutex> lock(lock_);
+    joining_ = false;
   }
 
   // Serves the next hand-over (waiting for the worker to ask), then waits until the worker
@@ -168,6 +183,7 @@ class QueuedDispatcher : public MainThreadDispatcher {
   std::condition_variable changed_;
   std::deque<std::shared_ptr<Request>> queue_;
   bool shutting_down_ = false;
+  bool joining_ = false;
   int asked_ = 0;
 };
 
@@ -177,6 +193,9 @@ class InlineDispatcher : public MainThreadDispatcher {
     if (refuse) return false;
     step();
     return true;
+  }
+  void JoinServing(std::thread& worker) override {
+    if (worker.joinable()) worker.join();
   }
   bool refuse = false;
 };

@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_shell_win32.h"
+#include "ui/application.h"
 
 namespace sonavi {
 namespace {
@@ -39,51 +40,6 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limit_ms = 5000) {
     Sleep(1);
   }
 }
-
-// Runs the worker's hand-overs through a posted message, as the application's own
-// dispatcher does.
-class PostedDispatcher : public MainThreadDispatcher {
- public:
-  PostedDispatcher() {
-    static const bool registered = [] {
-      WNDCLASSA wc = {};
-      wc.lpfnWndProc = &Proc;
-      wc.hInstance = GetModuleHandleA(nullptr);
-      wc.lpszClassName = "SonaviTestDispatcher";
-      return RegisterClassA(&wc) != 0;
-    }();
-    EXPECT_TRUE(registered);
-    window_ = CreateWindowExA(0, "SonaviTestDispatcher", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    EXPECT_NE(window_, nullptr);
-  }
-  ~PostedDispatcher() override { DestroyWindow(window_); }
-
-  bool RunOnMainThread(const std::function<void()>& step) override {
-    Job job{&step, CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    if (!PostMessageA(window_, WM_APP, 0, reinterpret_cast<LPARAM>(&job))) {
-      CloseHandle(job.done);
-      return false;
-    }
-    WaitForSingleObject(job.done, INFINITE);
-    CloseHandle(job.done);
-    return true;
-  }
-
- private:
-  struct Job {
-    const std::function<void()>* step;
-    HANDLE done;
-  };
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
-    if (msg != WM_APP) return DefWindowProcA(hwnd, msg, wparam, lparam);
-    auto* job = reinterpret_cast<Job*>(lparam);
-    (*job->step)();
-    SetEvent(job->done);
-    return 0;
-  }
-  HWND window_ = nullptr;
-};
 
 // The real shell, with every icon request and its answer noted.
 class RecordingShell : public TrayShell {
@@ -300,12 +256,13 @@ class TrayOnWine : public ::testing::Test {
     shell = std::make_unique<RecordingShell>(*real);
   }
 
+  // Serves the update worker's hand-overs from the thread's message queue.
+  ui::Application dispatcher{GetModuleHandleA(nullptr)};
   TestWindow application;
   TestWindow owner;
   std::unique_ptr<TrayShell> real;
   std::unique_ptr<RecordingShell> shell;
   testing::FakeTimers timers;
-  PostedDispatcher dispatcher;
 };
 
 TEST_F(TrayOnWine, IconIsAddedUpdatedAndRemovedAndMouseMessagesAreRouted) {
