@@ -23,6 +23,8 @@ class LinkLabelState {
 
   explicit LinkLabelState(OpenLink open_link) : open_link_(std::move(open_link)) {}
 
+  void SetOpenLink(OpenLink open_link) { open_link_ = std::move(open_link); }
+
   const std::string& Link() const { return link_; }
   void SetLink(std::string link) { link_ = std::move(link); }
   TColor EnterFontColor() const { return enter_font_color_; }
