@@ -58,7 +58,7 @@ MouseButton ButtonOf(UINT msg) {
     case WM_RBUTTONDBLCLK:
       return MouseButton::kRight;
     default:
-      return MouseButton::kMiddle;
+      return MouseButton::kMiddle;  // the middle button's messages
   }
 }
 
@@ -184,9 +184,13 @@ LRESULT Tfsobre::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
     }
     // The icon is drawn on the background, and both move the window; the press point
     // differs between them only by the icon's position, which a drag does not see.
+    // The second press of a double click is a press like any other.
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
       SetCapture(handle());
       Shape1MouseDown(ButtonOf(msg), GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam));
       return 0;

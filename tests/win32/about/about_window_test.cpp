@@ -117,6 +117,18 @@ TEST_F(AboutWindowTest, DraggingFromTheIconMovesTheWindowTheSameWay) {
   EXPECT_EQ(now.top, start.top + 11);
 }
 
+TEST_F(AboutWindowTest, TheSecondPressOfADoubleClickStartsADragToo) {
+  HWND window = about_.handle();
+  const RECT start = WindowRect(window);
+  SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, Point(100, 20));
+  SendMessageA(window, WM_LBUTTONUP, 0, Point(100, 20));
+  SendMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, Point(100, 20));
+  SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, Point(90, 25));
+  SendMessageA(window, WM_LBUTTONUP, 0, Point(90, 25));
+  EXPECT_EQ(WindowRect(window).left, start.left - 10);
+  EXPECT_EQ(WindowRect(window).top, start.top + 5);
+}
+
 TEST_F(AboutWindowTest, TheRightButtonNeitherStartsNorEndsADrag) {
   HWND window = about_.handle();
   const RECT start = WindowRect(window);
