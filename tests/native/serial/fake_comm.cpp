@@ -1,0 +1,668 @@
+#include "serial/fake_comm.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace sonavi::testing {
+
+namespace {
+thread_local uint32_t t_last_error = 0;
+}  // namespace
+
+FakeComm::FakeComm() {
+  ports_ = {"COM1", "COM2", "COM5"};
+  // What a driver might hand out: flags the component must not keep.
+  dcb_.DCBlength = 28;
+  dcb_.BaudRate = 1200;
+  dcb_.Flags = 0x7FFF;
+  dcb_.wReserved = 0;
+  dcb_.ByteSize = 7;
+  dcb_.EofChar = 26;
+  timeouts_ = CommTimeouts{5, 6, 7, 8, 9};
+}
+
+// --- test controls --------------------------------------------------------------------
+
+uint32_t FakeComm::Now() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return now_;
+}
+
+void FakeComm::Advance(uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mu_);
+  AdvanceLocked(now_ + ms);
+}
+
+void FakeComm::SetRealPauseMicros(uint32_t us) {
+  std::lock_guard<std::mutex> lock(mu_);
+  real_pause_us_ = us;
+}
+
+void FakeComm::ModemSends(const std::string& bytes, uint32_t baud, uint32_t delay_ms) {
+  std::lock_guard<std::mutex> lock(mu_);
+  const uint64_t start_us = uint64_t{now_ + delay_ms} * 1000;
+  const uint64_t char_us = 10'000'000ull / baud;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    schedule_.emplace(static_cast<uint32_t>((start_us + i * char_us) / 1000), bytes[i]);
+  }
+  AdvanceLocked(now_);
+}
+
+std::string FakeComm::Written() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return written_;
+}
+
+void FakeComm::SetModemStatus(uint32_t status) {
+  std::lock_guard<std::mutex> lock(mu_);
+  const uint32_t changed = status ^ modem_status_;
+  modem_status_ = status;
+  uint32_t events = 0;
+  if (changed & comm::kMsCtsOn) events |= comm::kEvCts;
+  if (changed & comm::kMsDsrOn) events |= comm::kEvDsr;
+  if (changed & comm::kMsRlsdOn) events |= comm::kEvRlsd;
+  if ((changed & comm::kMsRingOn) && (status & comm::kMsRingOn)) events |= comm::kEvRing;
+  RaiseEvents(events);
+}
+
+void FakeComm::RaiseLineErrors(uint32_t errors) {
+  std::lock_guard<std::mutex> lock(mu_);
+  line_errors_ |= errors;
+  RaiseEvents(comm::kEvErr);
+}
+
+void FakeComm::AddPort(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mu_);
+  ports_.insert(name);
+}
+
+void FakeComm::HoldPort(const std::string& name) {
+  std::lock_guard<std::mutex> lock(mu_);
+  held_.insert(name);
+}
+
+void FakeComm::SetWinePty(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  wine_pty_ = on;
+}
+
+void FakeComm::SetReadsPend(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  reads_pend_ = on;
+}
+
+void FakeComm::CompleteRead() {
+  std::lock_guard<std::mutex> lock(mu_);
+  CompleteReadLocked();
+}
+
+void FakeComm::ReturnZeroBytesOnNextRead() {
+  std::lock_guard<std::mutex> lock(mu_);
+  zero_read_next_ = true;
+}
+
+void FakeComm::SetWriteMode(WriteMode mode) {
+  std::lock_guard<std::mutex> lock(mu_);
+  write_mode_ = mode;
+}
+
+void FakeComm::CompleteWrite(uint32_t count) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (write_.ov == nullptr) return;
+  const uint32_t n = std::min(count, write_.count);
+  written_.append(write_.buffer, n);
+  Complete(write_.ov, 0, n);
+  write_ = PendingWrite{};
+}
+
+void FakeComm::FailCall(const std::string& call, uint32_t error, int times) {
+  std::lock_guard<std::mutex> lock(mu_);
+  failing_[call] = {error, times};
+}
+
+void FakeComm::SetPlatformId(int32_t id) {
+  std::lock_guard<std::mutex> lock(mu_);
+  platform_id_ = id;
+}
+
+void FakeComm::SetEventsAlreadyExist(bool on) {
+  std::lock_guard<std::mutex> lock(mu_);
+  events_exist_ = on;
+}
+
+std::vector<std::string> FakeComm::Calls() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return calls_;
+}
+
+int FakeComm::CountCalls(const std::string& prefix) {
+  std::lock_guard<std::mutex> lock(mu_);
+  return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), [&](const std::string& c) {
+    return c.compare(0, prefix.size(), prefix) == 0;
+  }));
+}
+
+void FakeComm::ClearCalls() {
+  std::lock_guard<std::mutex> lock(mu_);
+  calls_.clear();
+}
+
+CommDcb FakeComm::Dcb() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return dcb_;
+}
+
+CommTimeouts FakeComm::Timeouts() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return timeouts_;
+}
+
+bool FakeComm::PortOpen() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return port_handle_ != kInvalidCommHandle;
+}
+
+std::string FakeComm::OpenedName() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return opened_name_;
+}
+
+bool FakeComm::ReadIsPending() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return read_.ov != nullptr;
+}
+
+bool FakeComm::EventWaitIsPending() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return wait_.ov != nullptr;
+}
+
+bool FakeComm::WriteIsPending() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return write_.ov != nullptr;
+}
+
+uint32_t FakeComm::InQueue() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return static_cast<uint32_t>(in_queue_.size());
+}
+
+uint32_t FakeComm::CommMask() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return comm_mask_;
+}
+
+std::pair<uint32_t, uint32_t> FakeComm::QueueSizes() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return {rx_size_, tx_size_};
+}
+
+int FakeComm::OpenEventCount() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return static_cast<int>(events_.size());
+}
+
+// --- internals (under mu_) --------------------------------------------------------------
+
+bool FakeComm::Failing(const char* call) {
+  auto it = failing_.find(call);
+  if (it == failing_.end() || it->second.second == 0) return false;
+  Fail(it->second.first);
+  if (it->second.second > 0) --it->second.second;
+  return true;
+}
+
+bool FakeComm::CheckPort(CommHandle h) {
+  if (h != kInvalidCommHandle && h == port_handle_) return true;
+  Fail(comm::kErrorInvalidHandle);
+  return false;
+}
+
+void FakeComm::Log(const std::string& entry) { calls_.push_back(entry); }
+
+void FakeComm::Fail(uint32_t error) { t_last_error = error; }
+
+void FakeComm::AdvanceLocked(uint32_t to_tick) {
+  while (!schedule_.empty() && schedule_.begin()->first <= to_tick) {
+    now_ = std::max(now_, schedule_.begin()->first);
+    const char byte = schedule_.begin()->second;
+    schedule_.erase(schedule_.begin());
+    Arrive(byte);
+  }
+  now_ = std::max(now_, to_tick);
+}
+
+void FakeComm::Arrive(char byte) {
+  if (port_handle_ == kInvalidCommHandle) return;  // nobody listens
+  in_queue_.push_back(byte);
+  if (read_.ov != nullptr && !reads_pend_) CompleteReadLocked();
+  RaiseEvents(comm::kEvRxChar);
+}
+
+void FakeComm::RaiseEvents(uint32_t events) {
+  const uint32_t relevant = events & comm_mask_;
+  if (relevant == 0) return;
+  if (wait_.ov != nullptr) {
+    *wait_.mask = relevant;
+    Complete(wait_.ov, 0, 0);
+    wait_ = PendingWait{};
+  } else {
+    latched_events_ |= relevant;
+  }
+}
+
+void FakeComm::CompleteReadLocked() {
+  if (read_.ov == nullptr) return;
+  uint32_t n = std::min<uint32_t>(read_.count, static_cast<uint32_t>(in_queue_.size()));
+  if (zero_read_next_) {
+    n = 0;
+    zero_read_next_ = false;
+  }
+  std::memcpy(read_.buffer, in_queue_.data(), n);
+  in_queue_.erase(0, n);
+  Complete(read_.ov, 0, n);
+  read_ = PendingRead{};
+}
+
+void FakeComm::Complete(CommOverlapped* ov, uint32_t status, uint32_t count) {
+  ov->Internal = status;
+  ov->InternalHigh = count;
+  auto it = events_.find(ov->hEvent);
+  if (it != events_.end()) it->second = true;
+}
+
+void FakeComm::RealPause(std::unique_lock<std::mutex>& lock) {
+  if (real_pause_us_ == 0) return;
+  const uint32_t us = real_pause_us_;
+  lock.unlock();
+  std::this_thread::sleep_for(std::chrono::microseconds(us));
+  lock.lock();
+}
+
+uint32_t FakeComm::WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count,
+                              const CommHandle* handles, uint32_t timeout_ms) {
+  for (uint32_t i = 0; i < count; ++i) {
+    if (events_.find(handles[i]) == events_.end()) {
+      Fail(comm::kErrorInvalidHandle);
+      return comm::kWaitFailed;
+    }
+  }
+  const uint32_t deadline = now_ + timeout_ms;
+  bool paused = false;
+  for (;;) {
+    for (uint32_t i = 0; i < count; ++i) {
+      if (events_[handles[i]]) return comm::kWaitObject0 + i;
+    }
+    if (!paused) {
+      // Another thread may signal meanwhile; check again afterwards.
+      paused = true;
+      RealPause(lock);
+      continue;
+    }
+    if (!schedule_.empty() && schedule_.begin()->first <= deadline) {
+      AdvanceLocked(schedule_.begin()->first);
+      continue;
+    }
+    AdvanceLocked(deadline);
+    return comm::kWaitTimeout;
+  }
+}
+
+// --- CommApi ------------------------------------------------------------------------------
+
+CommHandle FakeComm::CreateFile(const std::string& name, uint32_t access, uint32_t share_mode,
+                                uint32_t creation, uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("CreateFile " + name);
+  if (Failing("CreateFile")) return kInvalidCommHandle;
+  const std::string prefix = "\\\\.\\";
+  if (name.compare(0, prefix.size(), prefix) != 0 ||
+      ports_.count(name.substr(prefix.size())) == 0) {
+    Fail(comm::kErrorFileNotFound);
+    return kInvalidCommHandle;
+  }
+  // Opened without sharing: held elsewhere, or already open here, means no access.
+  if (held_.count(name.substr(prefix.size())) != 0 || port_handle_ != kInvalidCommHandle ||
+      share_mode != 0) {
+    Fail(comm::kErrorAccessDenied);
+    return kInvalidCommHandle;
+  }
+  if (access != (comm::kGenericRead | comm::kGenericWrite) || creation != comm::kOpenExisting ||
+      flags != comm::kFileFlagOverlapped) {
+    Fail(comm::kErrorInvalidParameter);
+    return kInvalidCommHandle;
+  }
+  port_handle_ = next_handle_++;
+  opened_name_ = name;
+  in_queue_.clear();
+  comm_mask_ = 0;
+  latched_events_ = 0;
+  return port_handle_;
+}
+
+bool FakeComm::SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("SetupComm " + std::to_string(in_queue) + " " + std::to_string(out_queue));
+  if (Failing("SetupComm") || !CheckPort(h)) return false;
+  rx_size_ = in_queue;
+  tx_size_ = out_queue;
+  return true;
+}
+
+bool FakeComm::GetCommState(CommHandle h, CommDcb* dcb) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("GetCommState");
+  if (Failing("GetCommState") || !CheckPort(h)) return false;
+  *dcb = dcb_;
+  return true;
+}
+
+bool FakeComm::SetCommState(CommHandle h, const CommDcb& dcb) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("SetCommState");
+  if (Failing("SetCommState") || !CheckPort(h)) return false;
+  if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 || dcb.StopBits > 2) {
+    Fail(comm::kErrorInvalidParameter);
+    return false;
+  }
+  dcb_ = dcb;
+  return true;
+}
+
+bool FakeComm::GetCommTimeouts(CommHandle h, CommTimeouts* timeouts) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("GetCommTimeouts");
+  if (Failing("GetCommTimeouts") || !CheckPort(h)) return false;
+  *timeouts = timeouts_;
+  return true;
+}
+
+bool FakeComm::SetCommTimeouts(CommHandle h, const CommTimeouts& timeouts) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("SetCommTimeouts " + std::to_string(timeouts.WriteTotalTimeoutConstant));
+  if (Failing("SetCommTimeouts") || !CheckPort(h)) return false;
+  timeouts_ = timeouts;
+  return true;
+}
+
+bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("SetCommMask " + std::to_string(mask));
+  if (Failing("SetCommMask") || !CheckPort(h)) return false;
+  comm_mask_ = mask;
+  latched_events_ = 0;
+  if (wait_.ov != nullptr) {  // a new mask ends the pending wait with an empty mask
+    *wait_.mask = 0;
+    Complete(wait_.ov, 0, 0);
+    wait_ = PendingWait{};
+  }
+  return true;
+}
+
+bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("WaitCommEvent");
+  if (Failing("WaitCommEvent") || !CheckPort(h)) return false;
+  if (wine_pty_) {
+    Fail(comm::kErrorNotSupported);
+    return false;
+  }
+  if (wait_.ov != nullptr || comm_mask_ == 0) {
+    Fail(comm::kErrorInvalidParameter);
+    return false;
+  }
+  events_[ov->hEvent] = false;
+  if (latched_events_ != 0) {
+    *mask = latched_events_;
+    latched_events_ = 0;
+    Complete(ov, 0, 0);
+    return true;
+  }
+  ov->Internal = kStatusPending;
+  wait_ = PendingWait{ov, mask};
+  Fail(comm::kErrorIoPending);
+  return false;
+}
+
+bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* read,
+                        CommOverlapped* ov) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("ReadFile " + std::to_string(count));
+  if (Failing("ReadFile") || !CheckPort(h)) return false;
+  if (read_.ov != nullptr) {
+    Fail(comm::kErrorInvalidParameter);
+    return false;
+  }
+  events_[ov->hEvent] = false;
+  read_ = PendingRead{ov, static_cast<char*>(buffer), count};
+  if (reads_pend_ || (in_queue_.empty() && wine_pty_)) {
+    ov->Internal = kStatusPending;
+    Fail(comm::kErrorIoPending);
+    return false;
+  }
+  CompleteReadLocked();
+  *read = static_cast<uint32_t>(ov->InternalHigh);
+  return true;
+}
+
+bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint32_t* written,
+                         CommOverlapped* ov) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("WriteFile " + std::to_string(count));
+  if (Failing("WriteFile") || !CheckPort(h)) return false;
+  events_[ov->hEvent] = false;
+  if (write_mode_ == WriteMode::kImmediate) {
+    written_.append(static_cast<const char*>(buffer), count);
+    Complete(ov, 0, count);
+    *written = count;
+    return true;
+  }
+  ov->Internal = kStatusPending;
+  write_ = PendingWrite{ov, static_cast<const char*>(buffer), count};
+  Fail(comm::kErrorIoPending);
+  return false;
+}
+
+bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* transferred,
+                                   bool wait) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("GetOverlappedResult");
+  if (Failing("GetOverlappedResult") || !CheckPort(h)) return false;
+  if (wait) {
+    Fail(comm::kErrorInvalidParameter);  // the component never blocks here
+    return false;
+  }
+  if (ov->Internal == kStatusPending) {
+    Fail(comm::kErrorIoIncomplete);
+    return false;
+  }
+  if (ov->Internal != 0) {
+    Fail(static_cast<uint32_t>(ov->Internal));
+    return false;
+  }
+  *transferred = static_cast<uint32_t>(ov->InternalHigh);
+  return true;
+}
+
+bool FakeComm::ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("ClearCommError");
+  if (Failing("ClearCommError") || !CheckPort(h)) return false;
+  *errors = line_errors_;
+  line_errors_ = 0;
+  stat->Flags = 0;
+  stat->cbInQue = static_cast<uint32_t>(in_queue_.size());
+  stat->cbOutQue = write_.ov != nullptr ? write_.count : 0;
+  return true;
+}
+
+bool FakeComm::GetCommModemStatus(CommHandle h, uint32_t* status) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("GetCommModemStatus");
+  if (Failing("GetCommModemStatus") || !CheckPort(h)) return false;
+  if (wine_pty_) {
+    Fail(comm::kErrorNotSupported);
+    return false;
+  }
+  *status = modem_status_;
+  return true;
+}
+
+bool FakeComm::EscapeCommFunction(CommHandle h, uint32_t function) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("EscapeCommFunction " + std::to_string(function));
+  if (Failing("EscapeCommFunction") || !CheckPort(h)) return false;
+  if (wine_pty_) {
+    Fail(comm::kErrorNotSupported);
+    return false;
+  }
+  switch (function) {
+    case comm::kSetRts:
+      rts_ = true;
+      break;
+    case comm::kClrRts:
+      rts_ = false;
+      break;
+    case comm::kSetDtr:
+      dtr_ = true;
+      break;
+    case comm::kClrDtr:
+      dtr_ = false;
+      break;
+    default:
+      Fail(comm::kErrorInvalidParameter);
+      return false;
+  }
+  return true;
+}
+
+bool FakeComm::SetCommBreak(CommHandle h) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("SetCommBreak");
+  if (Failing("SetCommBreak") || !CheckPort(h)) return false;
+  break_ = true;
+  return true;
+}
+
+bool FakeComm::ClearCommBreak(CommHandle h) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("ClearCommBreak");
+  if (Failing("ClearCommBreak") || !CheckPort(h)) return false;
+  break_ = false;
+  return true;
+}
+
+bool FakeComm::PurgeComm(CommHandle h, uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("PurgeComm " + std::to_string(flags));
+  if (Failing("PurgeComm") || !CheckPort(h)) return false;
+  if ((flags & 0x2) && read_.ov != nullptr) {
+    Complete(read_.ov, comm::kErrorOperationAborted, 0);
+    read_ = PendingRead{};
+  }
+  if ((flags & 0x1) && write_.ov != nullptr) {
+    Complete(write_.ov, comm::kErrorOperationAborted, 0);
+    write_ = PendingWrite{};
+  }
+  if (flags & 0x8) in_queue_.clear();
+  return true;
+}
+
+bool FakeComm::CloseHandle(CommHandle h) {
+  std::lock_guard<std::mutex> lock(mu_);
+  Log("CloseHandle");
+  if (Failing("CloseHandle")) return false;
+  if (events_.erase(h) != 0) return true;
+  if (!CheckPort(h)) return false;
+  for (CommOverlapped* ov : {read_.ov, wait_.ov, write_.ov}) {
+    if (ov != nullptr) Complete(ov, comm::kErrorOperationAborted, 0);
+  }
+  read_ = PendingRead{};
+  wait_ = PendingWait{};
+  write_ = PendingWrite{};
+  port_handle_ = kInvalidCommHandle;
+  in_queue_.clear();
+  return true;
+}
+
+CommHandle FakeComm::CreateEvent(bool manual_reset, bool initial_state) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (Failing("CreateEvent") || !manual_reset) return 0;
+  const CommHandle h = next_handle_++;
+  events_[h] = initial_state;
+  Fail(events_exist_ ? comm::kErrorAlreadyExists : 0);
+  return h;
+}
+
+bool FakeComm::SetEvent(CommHandle event) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (Failing("SetEvent")) return false;
+  auto it = events_.find(event);
+  if (it == events_.end()) {
+    Fail(comm::kErrorInvalidHandle);
+    return false;
+  }
+  it->second = true;
+  return true;
+}
+
+bool FakeComm::ResetEvent(CommHandle event) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (Failing("ResetEvent")) return false;
+  auto it = events_.find(event);
+  if (it == events_.end()) {
+    Fail(comm::kErrorInvalidHandle);
+    return false;
+  }
+  it->second = false;
+  return true;
+}
+
+uint32_t FakeComm::WaitForSingleObject(CommHandle h, uint32_t timeout_ms) {
+  std::unique_lock<std::mutex> lock(mu_);
+  Log("WaitForSingleObject " + std::to_string(timeout_ms));
+  if (Failing("WaitForSingleObject")) return comm::kWaitFailed;
+  return WaitLocked(lock, 1, &h, timeout_ms);
+}
+
+uint32_t FakeComm::WaitForMultipleObjects(uint32_t count, const CommHandle* handles, bool wait_all,
+                                          uint32_t timeout_ms) {
+  std::unique_lock<std::mutex> lock(mu_);
+  Log("WaitForMultipleObjects " + std::to_string(timeout_ms));
+  if (Failing("WaitForMultipleObjects") || wait_all) return comm::kWaitFailed;
+  return WaitLocked(lock, count, handles, timeout_ms);
+}
+
+uint32_t FakeComm::GetLastError() { return t_last_error; }
+
+uint32_t FakeComm::GetTickCount() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return now_;
+}
+
+void FakeComm::Sleep(uint32_t ms) {
+  std::function<void()> hook;
+  {
+    std::unique_lock<std::mutex> lock(mu_);
+    Log("Sleep " + std::to_string(ms));
+    AdvanceLocked(now_ + ms);
+    RealPause(lock);
+    if (in_sleep_hook_ || !on_sleep) return;
+    in_sleep_hook_ = true;
+    hook = on_sleep;
+  }
+  hook();
+  std::lock_guard<std::mutex> lock(mu_);
+  in_sleep_hook_ = false;
+}
+
+bool FakeComm::GetVersionEx(int32_t* platform_id) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (Failing("GetVersionEx")) return false;
+  *platform_id = platform_id_;
+  return true;
+}
+
+}  // namespace sonavi::testing

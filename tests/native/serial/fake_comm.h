@@ -1,0 +1,189 @@
+// A scripted serial driver and modem with a fake clock. Time moves only through Sleep, the
+// waits and Advance: a wait that would block advances the clock to the next byte arrival or
+// to its time-out. The modem side schedules bytes on that clock; the driver side behaves as
+// the Windows calls do (overlapped reads, writes and WaitCommEvent go pending and complete
+// by signalling their record's event). Safe to use from a worker thread and the test thread
+// at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "serial/comm_api.h"
+
+namespace sonavi::testing {
+
+class FakeComm : public CommApi {
+ public:
+  FakeComm();
+
+  // --- the clock
+  uint32_t Now();
+  void Advance(uint32_t ms);
+  // Runs after every Sleep (not re-entered): lets a test run worker passes while the
+  // component waits for its worker.
+  std::function<void()> on_sleep;
+  // Real time each Sleep and blocking wait also takes, so that a real worker thread does
+  // not busy-loop against the fake clock.
+  void SetRealPauseMicros(uint32_t us);
+
+  // --- the modem side
+  // Bytes arrive one by one from now + delay_ms on, one per character time at baud.
+  void ModemSends(const std::string& bytes, uint32_t baud = 9600, uint32_t delay_ms = 0);
+  // Everything the component has written, completed writes only.
+  std::string Written();
+  // Sets the modem status lines (MS_*_ON bits); changed lines raise their comm events.
+  void SetModemStatus(uint32_t status);
+  // Error flags (CE_*) the next ClearCommError returns once.
+  void RaiseLineErrors(uint32_t errors);
+
+  // --- the driver's behaviour
+  void AddPort(const std::string& name);
+  // Another program holds the port: opening it fails with ERROR_ACCESS_DENIED.
+  void HoldPort(const std::string& name);
+  // Behaves as Wine does on a pseudo-terminal: WaitCommEvent, GetCommModemStatus and
+  // EscapeCommFunction fail with ERROR_NOT_SUPPORTED, and a read of an empty port pends.
+  void SetWinePty(bool on);
+  // Reads go pending even when bytes wait, until CompleteRead or a purge.
+  void SetReadsPend(bool on);
+  void CompleteRead();
+  // The next completed read returns no bytes.
+  void ReturnZeroBytesOnNextRead();
+  enum class WriteMode { kImmediate, kPending };
+  void SetWriteMode(WriteMode mode);
+  // Completes a pending write with count bytes (all when count is ~0u).
+  void CompleteWrite(uint32_t count = ~0u);
+  // The next `times` calls of `call` (the CommApi method name) fail with error
+  // (times < 0: every call from now on).
+  void FailCall(const std::string& call, uint32_t error, int times = -1);
+  void SetPlatformId(int32_t id);
+  void SetEventsAlreadyExist(bool on);
+
+  // --- what the component did
+  std::vector<std::string> Calls();
+  int CountCalls(const std::string& prefix);
+  void ClearCalls();
+  CommDcb Dcb();
+  CommTimeouts Timeouts();
+  bool PortOpen();
+  std::string OpenedName();
+  bool ReadIsPending();
+  bool EventWaitIsPending();
+  bool WriteIsPending();
+  uint32_t InQueue();
+  uint32_t CommMask();
+  std::pair<uint32_t, uint32_t> QueueSizes();
+  int OpenEventCount();
+
+  // CommApi.
+  CommHandle CreateFile(const std::string& name, uint32_t access, uint32_t share_mode,
+                        uint32_t creation, uint32_t flags) override;
+  bool SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) override;
+  bool GetCommState(CommHandle h, CommDcb* dcb) override;
+  bool SetCommState(CommHandle h, const CommDcb& dcb) override;
+  bool GetCommTimeouts(CommHandle h, CommTimeouts* timeouts) override;
+  bool SetCommTimeouts(CommHandle h, const CommTimeouts& timeouts) override;
+  bool SetCommMask(CommHandle h, uint32_t mask) override;
+  bool WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) override;
+  bool ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* read,
+                CommOverlapped* ov) override;
+  bool WriteFile(CommHandle h, const void* buffer, uint32_t count, uint32_t* written,
+                 CommOverlapped* ov) override;
+  bool GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* transferred,
+                           bool wait) override;
+  bool ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) override;
+  bool GetCommModemStatus(CommHandle h, uint32_t* status) override;
+  bool EscapeCommFunction(CommHandle h, uint32_t function) override;
+  bool SetCommBreak(CommHandle h) override;
+  bool ClearCommBreak(CommHandle h) override;
+  bool PurgeComm(CommHandle h, uint32_t flags) override;
+  bool CloseHandle(CommHandle h) override;
+  CommHandle CreateEvent(bool manual_reset, bool initial_state) override;
+  bool SetEvent(CommHandle event) override;
+  bool ResetEvent(CommHandle event) override;
+  uint32_t WaitForSingleObject(CommHandle h, uint32_t timeout_ms) override;
+  uint32_t WaitForMultipleObjects(uint32_t count, const CommHandle* handles, bool wait_all,
+                                  uint32_t timeout_ms) override;
+  uint32_t GetLastError() override;
+  uint32_t GetTickCount() override;
+  void Sleep(uint32_t ms) override;
+  bool GetVersionEx(int32_t* platform_id) override;
+
+ private:
+  // Status an OVERLAPPED record carries while its operation runs.
+  static constexpr uintptr_t kStatusPending = 0x103;
+
+  struct PendingRead {
+    CommOverlapped* ov = nullptr;
+    char* buffer = nullptr;
+    uint32_t count = 0;
+  };
+  struct PendingWait {
+    CommOverlapped* ov = nullptr;
+    uint32_t* mask = nullptr;
+  };
+  struct PendingWrite {
+    CommOverlapped* ov = nullptr;
+    const char* buffer = nullptr;
+    uint32_t count = 0;
+  };
+
+  bool Failing(const char* call);        // under mu_
+  bool CheckPort(CommHandle h);          // under mu_
+  void Log(const std::string& entry);    // under mu_
+  void AdvanceLocked(uint32_t to_tick);  // delivers the bytes due by then
+  void Arrive(char byte);
+  void RaiseEvents(uint32_t events);
+  void CompleteReadLocked();
+  void Complete(CommOverlapped* ov, uint32_t status, uint32_t count);
+  void Fail(uint32_t error);
+  uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count, const CommHandle* handles,
+                      uint32_t timeout_ms);
+  void RealPause(std::unique_lock<std::mutex>& lock);
+
+  std::mutex mu_;
+  uint32_t now_ = 100000;
+  uint32_t real_pause_us_ = 0;
+  bool in_sleep_hook_ = false;
+  std::multimap<uint32_t, char> schedule_;
+  uint64_t schedule_order_ = 0;
+
+  std::set<std::string> ports_;
+  std::set<std::string> held_;
+  bool wine_pty_ = false;
+  bool reads_pend_ = false;
+  bool zero_read_next_ = false;
+  WriteMode write_mode_ = WriteMode::kImmediate;
+  std::map<std::string, std::pair<uint32_t, int>> failing_;
+  int32_t platform_id_ = 2;
+  bool events_exist_ = false;
+
+  CommHandle next_handle_ = 0x100;
+  CommHandle port_handle_ = kInvalidCommHandle;
+  std::string opened_name_;
+  std::map<CommHandle, bool> events_;  // handle -> signalled
+  std::string in_queue_;
+  std::string written_;
+  uint32_t comm_mask_ = 0;
+  uint32_t latched_events_ = 0;
+  uint32_t modem_status_ = 0;
+  uint32_t line_errors_ = 0;
+  bool dtr_ = false;
+  bool rts_ = false;
+  bool break_ = false;
+  uint32_t rx_size_ = 0;
+  uint32_t tx_size_ = 0;
+  CommDcb dcb_;
+  CommTimeouts timeouts_;
+  PendingRead read_;
+  PendingWait wait_;
+  PendingWrite write_;
+  std::vector<std::string> calls_;
+};
+
+}  // namespace sonavi::testing

@@ -1,0 +1,477 @@
+// The component's own operations: opening, closing, settings, lines, sending, reports.
+#include <cstring>
+
+#include "serial/serial_fixture.h"
+
+namespace sonavi::testing {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+TEST_F(SerialPortTest, StartsClosedWithItsInitialValues) {
+  EXPECT_FALSE(port->Active());
+  EXPECT_EQ(port->ComHandle(), kInvalidCommHandle);
+  EXPECT_EQ(port->CommPort(), "COM2");
+  EXPECT_EQ(port->BaudRate(), 9600u);
+  EXPECT_EQ(port->DataBits(), 8);
+  EXPECT_EQ(port->XONChar(), 17);
+  EXPECT_EQ(port->XOFFChar(), 19);
+  EXPECT_EQ(port->XONLimDiv(), 33);
+  EXPECT_EQ(port->RTOCharDelayTime(), 1100u);
+  EXPECT_EQ(port->RTOExtraDelayTime(), 250);
+  EXPECT_EQ(port->ClusterSize(), 3072);
+  EXPECT_EQ(port->RxQueueSize(), 4096);
+  EXPECT_TRUE(port->XTOAuto());
+  EXPECT_TRUE(port->RTSState());
+  EXPECT_TRUE(port->DTRState());
+  EXPECT_EQ(port->ErrorNoise(), 255);
+  EXPECT_FALSE(port->ThreadQuietMode());
+  EXPECT_EQ(port->PlatformId(), 2);
+  EXPECT_EQ(fake.OpenEventCount(), 3);
+  EXPECT_EQ(port->PeekClusterSize(), -1);
+  EXPECT_EQ(port->ReadClusterText(), "");
+}
+
+TEST_F(SerialPortTest, UnknownPlatformIsMinusOne) {
+  fake.FailCall("GetVersionEx", 1);
+  Make();
+  EXPECT_EQ(port->PlatformId(), -1);
+}
+
+TEST_F(SerialPortTest, DestructionReleasesTheEvents) {
+  port.reset();
+  EXPECT_EQ(fake.OpenEventCount(), 0);
+}
+
+TEST_F(SerialPortTest, OpeningConfiguresThePortAndRaisesTheLines) {
+  fake.ClearCalls();
+  port->SetActive(true);
+  EXPECT_TRUE(port->Active());
+  EXPECT_NE(port->ComHandle(), kInvalidCommHandle);
+  EXPECT_EQ(fake.Calls(),
+            (Calls{"CreateFile \\\\.\\COM2", "SetupComm 4096 4096", "GetCommState",
+                   "GetCommTimeouts", "SetCommTimeouts 0", "SetCommState", "EscapeCommFunction 5",
+                   "EscapeCommFunction 3", "SetCommMask 511"}));
+  ASSERT_EQ(reports->size(), 1u);
+  EXPECT_EQ((*reports)[0].place, 110u);
+  EXPECT_EQ((*reports)[0].noise, 2);
+  EXPECT_EQ((*reports)[0].msg, "Msg start reactivating Port");
+
+  const CommTimeouts t = fake.Timeouts();
+  EXPECT_EQ(t.ReadIntervalTimeout, 0xFFFFFFFFu);
+  EXPECT_EQ(t.ReadTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(t.ReadTotalTimeoutConstant, 0u);
+  EXPECT_EQ(t.WriteTotalTimeoutMultiplier, 0u);
+  EXPECT_EQ(t.WriteTotalTimeoutConstant, 0u);
+}
+
+TEST_F(SerialPortTest, DcbIsRebuiltFromScratch) {
+  port->SetActive(true);
+  CommDcb dcb = fake.Dcb();
+  EXPECT_EQ(dcb.Flags, 0x0001u);  // only fBinary: the driver's 0x7FFF is discarded
+  EXPECT_EQ(dcb.BaudRate, 9600u);
+  EXPECT_EQ(dcb.XonLim, 1351);
+  EXPECT_EQ(dcb.XoffLim, 1351);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  EXPECT_EQ(dcb.Parity, 0);
+  EXPECT_EQ(dcb.StopBits, 0);
+  EXPECT_EQ(dcb.XonChar, 17);
+  EXPECT_EQ(dcb.XoffChar, 19);
+  EXPECT_EQ(dcb.EofChar, 0);
+  EXPECT_EQ(dcb.DCBlength, 28u);  // kept as the driver gave it
+
+  port->SetParityType(2);
+  port->SetParityErrorReplacement(true);
+  port->SetStripNullChars(true);
+  port->SetFlowControl(0x0010);
+  port->SetXONLimDiv(50);
+  port->SetXOFFLimDiv(10);
+  port->SetStopBits(2);
+  port->SetEventChar('\r');
+  dcb = fake.Dcb();
+  EXPECT_EQ(dcb.Flags, 0x0001u | 0x0002u | 0x0400u | 0x0800u | 0x0010u);
+  EXPECT_EQ(dcb.Parity, 2);
+  EXPECT_EQ(dcb.StopBits, 2);
+  EXPECT_EQ(dcb.EvtChar, '\r');
+  EXPECT_EQ(dcb.XonLim, 2048);
+  EXPECT_EQ(dcb.XoffLim, 409);
+
+  port->SetParityType(0);
+  EXPECT_EQ(fake.Dcb().Flags & 0x0002u, 0u);
+}
+
+TEST_F(SerialPortTest, UnchangedSettingIsNotReapplied) {
+  port->SetActive(true);
+  fake.ClearCalls();
+  port->SetDataBits(8);
+  port->SetBaudRate(9600);
+  EXPECT_EQ(fake.CountCalls("SetCommState"), 0);
+  port->SetDataBits(7);
+  EXPECT_EQ(fake.CountCalls("SetCommState"), 1);
+  EXPECT_EQ(fake.Dcb().ByteSize, 7);
+}
+
+TEST_F(SerialPortTest, OpeningTwiceOpensOnce) {
+  port->SetActive(true);
+  port->SetActive(true);
+  EXPECT_EQ(fake.CountCalls("CreateFile"), 1);
+  EXPECT_EQ(reports->size(), 1u);
+}
+
+TEST_F(SerialPortTest, ClosingAClosedPortDoesNothing) {
+  fake.ClearCalls();
+  port->SetActive(false);
+  EXPECT_TRUE(reports->empty());
+  EXPECT_TRUE(fake.Calls().empty());
+}
+
+TEST_F(SerialPortTest, ClosingDisablesEventsPurgesLowersLinesAndCloses) {
+  RunWorkerDuringSleeps();
+  OpenServing();
+  reports->clear();
+  fake.ClearCalls();
+  port->SetActive(false);
+
+  EXPECT_FALSE(port->Active());
+  EXPECT_EQ(port->ComHandle(), kInvalidCommHandle);
+  EXPECT_FALSE(fake.PortOpen());
+  EXPECT_FALSE(port->DTRState());
+  EXPECT_FALSE(port->RTSState());
+  EXPECT_FALSE(port->ThreadBusy());
+  ASSERT_GE(reports->size(), 1u);
+  EXPECT_EQ((*reports)[0].place, 100u);
+  EXPECT_EQ((*reports)[0].msg, "Msg start deactivating Port");
+  EXPECT_EQ(CountReports(104, "Warning ThreadIsRunning"), 0);
+
+  std::vector<std::string> port_calls;
+  for (const std::string& c : fake.Calls()) {
+    if (c == "SetCommMask 0" || c.rfind("PurgeComm", 0) == 0 ||
+        c.rfind("EscapeCommFunction", 0) == 0 || c == "CloseHandle") {
+      port_calls.push_back(c);
+    }
+  }
+  // The first SetCommMask(0) is the component's; the worker's own may follow the purge.
+  ASSERT_GE(port_calls.size(), 5u);
+  EXPECT_EQ(port_calls.front(), "SetCommMask 0");
+  EXPECT_EQ(port_calls[port_calls.size() - 3], "EscapeCommFunction 6");
+  EXPECT_EQ(port_calls[port_calls.size() - 2], "EscapeCommFunction 4");
+  EXPECT_EQ(port_calls.back(), "CloseHandle");
+  EXPECT_NE(std::find(port_calls.begin(), port_calls.end(), "PurgeComm 15"), port_calls.end());
+}
+
+TEST_F(SerialPortTest, ClosingWarnsWhenTheWorkerStaysBusy) {
+  OpenServing();
+  Passes(1);  // serving: ThreadBusy is set, and nobody runs the worker while closing
+  ASSERT_TRUE(port->ThreadBusy());
+  const uint32_t before = fake.Now();
+  port->SetActive(false);
+  EXPECT_EQ(fake.Now() - before, 15u * 75u);
+  const PortReport* r = FindReport(104, "Warning ThreadIsRunning");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->noise, 1);
+  EXPECT_FALSE(fake.PortOpen());  // closes anyway
+}
+
+TEST_F(SerialPortTest, MissingPortFailsToOpen) {
+  port->SetCommPort("COM9");
+  port->SetActive(true);
+  EXPECT_FALSE(port->Active());
+  EXPECT_EQ(port->ComHandle(), kInvalidCommHandle);
+  const PortReport* r = FindReport(112, "Error reopening Port");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->code, 2u);
+  EXPECT_EQ(r->noise, 0);
+  EXPECT_EQ(fake.CountCalls("SetupComm"), 0);
+}
+
+TEST_F(SerialPortTest, PortHeldElsewhereFailsWithTheSystemCode) {
+  fake.HoldPort("COM2");
+  port->SetActive(true);
+  EXPECT_FALSE(port->Active());
+  const PortReport* r = FindReport(112, "Error reopening Port");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->code, 5u);
+}
+
+TEST_F(SerialPortTest, ChangingCommPortWhileOpenReopensOnTheNewDevice) {
+  RunWorkerDuringSleeps();
+  OpenServing();
+  reports->clear();
+  port->SetCommPort("COM5");
+  EXPECT_TRUE(port->Active());
+  EXPECT_EQ(fake.OpenedName(), "\\\\.\\COM5");
+  ASSERT_EQ(reports->size(), 2u);
+  EXPECT_EQ((*reports)[0].place, 100u);
+  EXPECT_EQ((*reports)[1].place, 110u);
+
+  // The same name again changes nothing; another case is another name.
+  fake.ClearCalls();
+  port->SetCommPort("COM5");
+  EXPECT_EQ(fake.CountCalls("CloseHandle"), 0);
+  port->SetCommPort("com5");
+  EXPECT_FALSE(port->Active());
+  EXPECT_NE(FindReport(112, "Error reopening Port"), nullptr);
+}
+
+TEST_F(SerialPortTest, ChangingCommPortWhileClosedOnlyStoresIt) {
+  port->SetCommPort("COM5");
+  EXPECT_EQ(port->CommPort(), "COM5");
+  EXPECT_FALSE(port->Active());
+  EXPECT_EQ(fake.CountCalls("CreateFile"), 0);
+  EXPECT_TRUE(reports->empty());
+}
+
+TEST_F(SerialPortTest, DeviceNameKeeps79CharactersOfThePort) {
+  const std::string name(100, 'X');
+  port->SetCommPort(name);
+  port->SetActive(true);
+  EXPECT_EQ(fake.Calls().front(), "CreateFile \\\\.\\" + std::string(79, 'X'));
+}
+
+TEST_F(SerialPortTest, OpeningReportsFailuresAndGoesOn) {
+  fake.FailCall("SetupComm", 31, 1);
+  fake.FailCall("SetCommMask", 6, 1);
+  port->SetActive(true);
+  EXPECT_TRUE(port->Active());
+  EXPECT_EQ(FindReport(111, "Error setup Queuesize")->code, 31u);
+  EXPECT_EQ(FindReport(201, "Error activating CommEventMask")->code, 6u);
+  EXPECT_EQ(fake.CountCalls("SetCommState"), 1);
+}
+
+TEST_F(SerialPortTest, FailedGetCommStateLeavesTheSettingsAlone) {
+  fake.FailCall("GetCommState", 1, 1);
+  port->SetActive(true);
+  EXPECT_EQ(FindReport(801, "Error getting DCB from CommState")->code, 1u);
+  EXPECT_EQ(fake.CountCalls("SetCommState"), 0);
+  EXPECT_EQ(fake.CountCalls("SetCommTimeouts"), 0);
+}
+
+TEST_F(SerialPortTest, RefusedSettingsAreReported) {
+  port->SetActive(true);
+  fake.FailCall("SetCommTimeouts", 87, 1);
+  port->SetDataBits(4);
+  const PortReport* r =
+      FindReport(802, "Error setting CommState, 87 indicate that Parms are incorrect");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->code, 87u);
+  EXPECT_EQ(FindReport(802, "Error setting CommTimeout")->code, 87u);
+  EXPECT_EQ(port->DataBits(), 4);
+}
+
+TEST_F(SerialPortTest, LimDivAbove100IsWarnedAndCut) {
+  port->SetXONLimDiv(150);
+  EXPECT_EQ(port->XONLimDiv(), 100);
+  const PortReport* r = FindReport(100, "Warning XOnLimDef set to 100");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->code, 150u);
+  EXPECT_EQ(r->noise, 1);
+
+  reports->clear();
+  port->SetXOFFLimDiv(100);
+  EXPECT_EQ(port->XOFFLimDiv(), 100);
+  EXPECT_TRUE(reports->empty());
+  port->SetXOFFLimDiv(255);
+  EXPECT_EQ(FindReport(100, "Warning XOffLimDef set to 100")->code, 255u);
+
+  port->SetActive(true);
+  EXPECT_EQ(fake.Dcb().XonLim, 4096);
+}
+
+TEST_F(SerialPortTest, QueueSizeSetWhileClosedIsReportedAndUsedAtOpen) {
+  port->SetRxQueueSize(1024);
+  const PortReport* r = FindReport(101, "Error can not set Quesize");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->code, 6u);  // the invalid handle
+  port->SetTxQueueSize(512);
+  EXPECT_NE(FindReport(102, "Error can not set Quesize"), nullptr);
+
+  port->SetActive(true);
+  EXPECT_EQ(fake.QueueSizes(), std::make_pair(1024u, 512u));
+  EXPECT_EQ(fake.Dcb().XonLim, 1024 * 33 / 100);
+
+  reports->clear();
+  port->SetRxQueueSize(2048);
+  EXPECT_TRUE(reports->empty());
+  EXPECT_EQ(fake.QueueSizes(), std::make_pair(2048u, 512u));
+}
+
+TEST_F(SerialPortTest, CharDelaysFollowTheBaudRate) {
+  const struct {
+    uint32_t baud;
+    uint32_t delay;
+  } cases[] = {{100, 1100}, {110, 100000}, {14400, 760}, {20000, 570}, {1000000, 43}, {9600, 1100}};
+  for (const auto& c : cases) {
+    port->SetBaudRate(c.baud);
+    EXPECT_EQ(port->RTOCharDelayTime(), c.delay) << c.baud;
+    EXPECT_EQ(port->WTOCharDelayTime(), c.delay) << c.baud;
+  }
+}
+
+TEST_F(SerialPortTest, CharDelaysStayPutWithoutXTOAuto) {
+  port->SetXTOAuto(false);
+  port->SetBaudRate(115200);
+  EXPECT_EQ(port->RTOCharDelayTime(), 1100u);
+  port->SetXTOAuto(true);
+  EXPECT_EQ(port->RTOCharDelayTime(), 95u);
+  EXPECT_EQ(port->WTOCharDelayTime(), 95u);
+}
+
+TEST_F(SerialPortTest, LineSettersAreIgnoredWhileClosed) {
+  port->SetRTSState(false);
+  port->SetDTRState(false);
+  port->SetBREAKState(true);
+  EXPECT_TRUE(port->RTSState());
+  EXPECT_TRUE(port->DTRState());
+  EXPECT_FALSE(port->BREAKState());
+  EXPECT_EQ(fake.CountCalls("EscapeCommFunction"), 0);
+  EXPECT_EQ(fake.CountCalls("SetCommBreak"), 0);
+  EXPECT_TRUE(reports->empty());
+}
+
+TEST_F(SerialPortTest, LineSettersDriveTheLinesAndStoreEvenOnFailure) {
+  port->SetActive(true);
+  fake.ClearCalls();
+  port->SetRTSState(false);
+  port->SetBREAKState(true);
+  port->SetBREAKState(false);
+  EXPECT_EQ(fake.Calls(), (Calls{"EscapeCommFunction 4", "SetCommBreak", "ClearCommBreak"}));
+
+  fake.FailCall("EscapeCommFunction", 31);
+  fake.FailCall("SetCommBreak", 1);
+  port->SetDTRState(false);
+  port->SetRTSState(true);
+  port->SetBREAKState(true);
+  EXPECT_FALSE(port->DTRState());
+  EXPECT_TRUE(port->RTSState());
+  EXPECT_TRUE(port->BREAKState());
+  EXPECT_EQ(FindReport(602, "Error clearing DTR")->code, 31u);
+  EXPECT_EQ(FindReport(501, "Error setting RTS")->code, 31u);
+  EXPECT_EQ(FindReport(701, "Error setting BREAK State")->code, 1u);
+}
+
+TEST_F(SerialPortTest, ErrorNoiseFiltersReports) {
+  port->SetErrorNoise(1);
+  port->SetXONLimDiv(150);  // warning: kept
+  port->SetCommPort("COM9");
+  port->SetActive(true);  // progress dropped, error kept
+  EXPECT_EQ(CountReports(110, "Msg start reactivating Port"), 0);
+  EXPECT_EQ(CountReports(100, "Warning XOnLimDef set to 100"), 1);
+  EXPECT_EQ(CountReports(112, "Error reopening Port"), 1);
+
+  reports->clear();
+  port->SetErrorNoise(0);
+  port->SetXOFFLimDiv(150);
+  port->SetActive(true);
+  ASSERT_EQ(reports->size(), 1u);
+  EXPECT_EQ((*reports)[0].place, 112u);
+}
+
+TEST_F(SerialPortTest, NothingIsReportedOnceDestructionBegins) {
+  port->SetActive(true);
+  fake.FailCall("PurgeComm", 5);
+  fake.FailCall("CloseHandle", 5);
+  reports->clear();
+  port.reset();
+  EXPECT_TRUE(reports->empty());
+  EXPECT_EQ(fake.CountCalls("PurgeComm"), 1);  // it did close
+}
+
+TEST_F(SerialPortTest, SendSetsTheWriteTimeOutAndCompletesAtOnce) {
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SetActive(true);
+  fake.ClearCalls();
+  port->SendText("ATZ\r567890");
+  EXPECT_EQ(fake.Calls(), (Calls{"GetCommTimeouts", "SetCommTimeouts 261", "WriteFile 10"}));
+  EXPECT_EQ(fake.Timeouts().ReadIntervalTimeout, 0xFFFFFFFFu);
+  EXPECT_EQ(fake.Written(), "ATZ\r567890");
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(port->WrittenBytes(), 10u);
+  EXPECT_FALSE(port->SendInProgress());
+}
+
+TEST_F(SerialPortTest, EmptyTextSendsNothing) {
+  port->SetActive(true);
+  fake.ClearCalls();
+  reports->clear();
+  port->SendText("");
+  EXPECT_TRUE(fake.Calls().empty());
+  EXPECT_TRUE(reports->empty());
+}
+
+TEST_F(SerialPortTest, SendOnAClosedPortReportsBothFailures) {
+  port->SendText("AT\r");
+  ASSERT_EQ(reports->size(), 2u);
+  EXPECT_EQ((*reports)[0].place, 902u);
+  EXPECT_EQ((*reports)[0].msg, "Error setting CommTimeout");
+  EXPECT_EQ((*reports)[1].place, 903u);
+  EXPECT_EQ((*reports)[1].msg, "Error writing Data");
+  EXPECT_EQ((*reports)[1].code, 6u);
+  EXPECT_FALSE(port->SendInProgress());
+}
+
+TEST_F(SerialPortTest, SecondSendWhilePendingIsRefused) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  char buffer[16];
+  std::strcpy(buffer, "ATDT123;\r");
+  port->SendData(buffer, 9);
+  EXPECT_TRUE(port->SendInProgress());
+  std::memset(buffer, 'x', sizeof buffer);  // the component keeps its own copy
+
+  port->SendText("ATH0\r");
+  const PortReport* r = FindReport(901, "Msg, dont enter SendData while SendInProgress is set");
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->noise, 2);
+  EXPECT_EQ(fake.CountCalls("WriteFile"), 1);
+
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  Passes(1);
+  EXPECT_TRUE(port->SendInProgress());  // still running
+  fake.CompleteWrite();
+  Passes(1);
+  EXPECT_FALSE(port->SendInProgress());
+  EXPECT_EQ(port->WrittenBytes(), 9u);
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(fake.Written(), "ATDT123;\r");
+}
+
+TEST_F(SerialPortTest, ShortSendIsReportedAsTimeOut) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SendText("0123456789");
+  fake.CompleteWrite(4);
+  Passes(1);
+  EXPECT_EQ(port->WrittenBytes(), 4u);
+  EXPECT_FALSE(port->SendInProgress());
+  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, 6u);  // bytes not sent
+  EXPECT_EQ(done, 1);
+}
+
+TEST_F(SerialPortTest, SendPurgedByClosingEndsWithWriteDone) {
+  RunWorkerDuringSleeps();
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SendText("AT\r");
+  port->SetActive(false);
+  EXPECT_FALSE(port->SendInProgress());
+  EXPECT_EQ(FindReport(9702, "Error getting Overlapped Result")->code, 995u);
+  EXPECT_EQ(done, 1);
+  EXPECT_FALSE(port->ThreadBusy());
+}
+
+TEST_F(SerialPortTest, FailedWriteIsReportedAndResetsTheEvent) {
+  port->SetActive(true);
+  fake.FailCall("WriteFile", 22, 1);
+  port->SendText("AT\r");
+  EXPECT_EQ(FindReport(903, "Error writing Data")->code, 22u);
+  EXPECT_FALSE(port->SendInProgress());
+}
+
+}  // namespace
+}  // namespace sonavi::testing
