@@ -466,6 +466,7 @@ void TWorkThread::ServingPass() {
   if (owner_.active_) CheckLineStatus();
   CheckWriteDone();
   if (!read_pending_ && owner_.active_) StartRead();
+  events_came_at_once_ = false;
   if (!event_wait_pending_ && owner_.active_) StartEventWait();
 
   const CommHandle events[2] = {owner_.read_overlapped_.hEvent, owner_.event_overlapped_.hEvent};
@@ -499,7 +500,7 @@ void TWorkThread::ServingPass() {
       Report(9913, result, "Error getting Overlappedresult");
       event_wait_pending_ = false;
     }
-  } else {
+  } else if (!events_came_at_once_) {
     // Nothing to wait on (a driver without comm events, bytes still gathering): pause
     // as long as a wait would, so that the pass does not spin.
     api_.Sleep(kWorkerWaitMs);
@@ -646,6 +647,8 @@ void TWorkThread::QueueCluster() {
 void TWorkThread::StartEventWait() {
   event_mask_ = 0;
   if (api_.WaitCommEvent(owner_.com_handle_, &event_mask_, &owner_.event_overlapped_)) {
+    // Events were waiting: the next pass starts at once to look for more.
+    events_came_at_once_ = event_mask_ != 0;
     CheckLineStatus();
     DispatchCommEvents(event_mask_);
     return;

@@ -112,7 +112,8 @@ class TWorkThread {
   std::atomic<bool> read_pending_{false};
   std::atomic<bool> event_wait_pending_{false};
   uint32_t last_read_tick_ = 0;
-  uint32_t event_mask_ = 0;  // written by a pending WaitCommEvent when it completes
+  uint32_t event_mask_ = 0;
+  bool events_came_at_once_ = false;  // written by a pending WaitCommEvent when it completes
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
   CommStat com_stat_;
