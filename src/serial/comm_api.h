@@ -162,4 +162,7 @@ class CommApi {
   virtual bool GetVersionEx(int32_t* platform_id) = 0;
 };
 
+// The system's communications API (kernel32 on Windows).
+CommApi& SystemCommApi();
+
 }  // namespace sonavi
