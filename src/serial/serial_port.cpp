@@ -24,6 +24,7 @@ constexpr uint32_t kIdleSleepMs = 200;
 constexpr uint32_t kLineErrorMask =
     comm::kCeRxOver | comm::kCeOverrun | comm::kCeRxParity | comm::kCeFrame | comm::kCeBreak;
 constexpr size_t kMaxDeviceNameLength = 79;
+constexpr size_t kMaxCommPortLength = 255;
 
 }  // namespace
 
@@ -68,8 +69,9 @@ void TSerialPort::SetActive(bool active) {
 }
 
 void TSerialPort::SetCommPort(const std::string& port) {
-  if (port == comm_port_) return;
-  comm_port_ = port;
+  const std::string name = port.substr(0, kMaxCommPortLength);
+  if (name == comm_port_) return;
+  comm_port_ = name;
   ReopenPort(active_);
 }
 

@@ -132,14 +132,17 @@ class TSerialPort : public SerialLink {
   };
 
   // Deliveries from the worker to the main thread go through dispatcher (none when null or
-  // in ThreadQuietMode).
+  // in ThreadQuietMode). The dispatcher must go on running steps, or refuse them, until the
+  // component is destroyed: destruction waits for the worker, which may be waiting for a
+  // step to run. The worker delivers nothing once destruction has begun.
   TSerialPort(CommApi& api, MainThreadDispatcher* dispatcher,
               WorkerMode mode = WorkerMode::kThread);
   ~TSerialPort() override;
   TSerialPort(const TSerialPort&) = delete;
   TSerialPort& operator=(const TSerialPort&) = delete;
 
-  // SerialLink.
+  // SerialLink. CommPort keeps at most 255 characters; the device opened is "\\.\" and
+  // the first 79 of them.
   int32_t PeekClusterSize() override;
   std::string ReadClusterText() override;
   void SendText(const std::string& text) override;

@@ -222,8 +222,8 @@ TEST_F(SerialPortTest, ChangingCommPortWhileClosedOnlyStoresIt) {
 }
 
 TEST_F(SerialPortTest, DeviceNameKeeps79CharactersOfThePort) {
-  const std::string name(100, 'X');
-  port->SetCommPort(name);
+  port->SetCommPort(std::string(300, 'X'));
+  EXPECT_EQ(port->CommPort(), std::string(255, 'X'));
   port->SetActive(true);
   EXPECT_EQ(fake.Calls().front(), "CreateFile \\\\.\\" + std::string(79, 'X'));
 }
