@@ -47,8 +47,6 @@ TSerialPort::~TSerialPort() {
   ReopenPort(false);
   worker_->Terminate();
   WaitForWorkerIdle(10);
-  // The worker delivers nothing once destruction has begun, so it cannot be waiting for
-  // this thread here.
   worker_->WaitFor();
   for (CommOverlapped* record : {&write_overlapped_, &event_overlapped_, &read_overlapped_}) {
     if (record->hEvent != 0) api_.CloseHandle(record->hEvent);
@@ -442,7 +440,14 @@ void TWorkThread::Start() {
 }
 
 void TWorkThread::WaitFor() {
-  if (thread_.joinable()) thread_.join();
+  if (!thread_.joinable()) return;
+  // The dispatcher serves or refuses the worker's hand-overs meanwhile, so that a worker
+  // waiting for the main thread cannot block the join.
+  if (owner_.dispatcher_ != nullptr) {
+    owner_.dispatcher_->JoinServing(thread_);
+  } else {
+    thread_.join();
+  }
 }
 
 bool TWorkThread::RunPass() {

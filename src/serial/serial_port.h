@@ -72,7 +72,8 @@ class TWorkThread {
   void Start();
   // Asks the loop to end; it ends at the first pass end at which it no longer serves a port.
   void Terminate() { terminated_ = true; }
-  // Waits for the thread started by Start() to end (nothing to wait for otherwise).
+  // Waits for the thread started by Start() to end (nothing to wait for otherwise), through
+  // the component's dispatcher when it has one.
   void WaitFor();
   // Runs one pass; false once the loop has ended.
   bool RunPass();
@@ -132,9 +133,8 @@ class TSerialPort : public SerialLink {
   };
 
   // Deliveries from the worker to the main thread go through dispatcher (none when null or
-  // in ThreadQuietMode). The dispatcher must go on running steps, or refuse them, until the
-  // component is destroyed: destruction waits for the worker, which may be waiting for a
-  // step to run. The worker delivers nothing once destruction has begun.
+  // in ThreadQuietMode; none once destruction has begun). Destruction waits for the worker
+  // to end through the dispatcher's JoinServing.
   TSerialPort(CommApi& api, MainThreadDispatcher* dispatcher,
               WorkerMode mode = WorkerMode::kThread);
   ~TSerialPort() override;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dispatcher.h"
@@ -22,12 +23,15 @@ struct PortReport {
 };
 
 // Runs each step at once on the calling thread (the test is also the main thread).
-class InlineDispatcher : public MainThreadDispatcher {
+class SerialStepDispatcher : public MainThreadDispatcher {
  public:
   bool RunOnMainThread(const std::function<void()>& step) override {
     ++calls;
     step();
     return true;
+  }
+  void JoinServing(std::thread& worker) override {
+    if (worker.joinable()) worker.join();
   }
   int calls = 0;
 };
@@ -84,7 +88,7 @@ class SerialPortTest : public ::testing::Test {
   }
 
   FakeComm fake;
-  InlineDispatcher dispatcher;
+  SerialStepDispatcher dispatcher;
   // Outlives the component, so that reports made while it is destroyed can be checked.
   std::shared_ptr<std::vector<PortReport>> reports = std::make_shared<std::vector<PortReport>>();
   std::unique_ptr<TSerialPort> port;

@@ -22,10 +22,10 @@ class QueuedDispatcher : public MainThreadDispatcher {
  public:
   bool RunOnMainThread(const std::function<void()>& step) override {
     std::unique_lock<std::mutex> lock(mu_);
-    if (shut_) return false;
+    if (shut_ || refusing_) return false;
     const uint64_t id = ++posted_;
     queue_.push_back(step);
-    cv_.wait(lock, [&] { return done_ >= id || shut_; });
+    cv_.wait(lock, [&] { return done_ >= id || shut_ || refusing_; });
     return done_ >= id;
   }
   void Pump() {
@@ -40,6 +40,19 @@ class QueuedDispatcher : public MainThreadDispatcher {
       cv_.notify_all();
     }
   }
+  // Refuses hand-overs while the worker ends.
+  void JoinServing(std::thread& worker) override {
+    if (!worker.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      ++joins;
+      refusing_ = true;
+      cv_.notify_all();
+    }
+    worker.join();
+    std::lock_guard<std::mutex> lock(mu_);
+    refusing_ = false;
+  }
   void Shutdown() {
     std::lock_guard<std::mutex> lock(mu_);
     shut_ = true;
@@ -53,6 +66,10 @@ class QueuedDispatcher : public MainThreadDispatcher {
   uint64_t posted_ = 0;
   uint64_t done_ = 0;
   bool shut_ = false;
+  bool refusing_ = false;
+
+ public:
+  int joins = 0;
 };
 
 // Polls cond (running pump between polls) until it holds or the limit passes.
@@ -123,8 +140,8 @@ TEST(SerialPortThread, ClusterEventRunsOnTheMainThread) {
 
     port.SetActive(false);
     EXPECT_TRUE(WaitUntil([&] { return !port.ThreadBusy(); }, pump));
-    dispatcher.Shutdown();
   }
+  EXPECT_EQ(dispatcher.joins, 1);
   EXPECT_EQ(fake.OpenEventCount(), 0);
 }
 
