@@ -29,10 +29,13 @@ enum ControlId {
 
 }  // namespace
 
-TForm1::TForm1(SerialLink& serial, Registry& registry)
-    : serial_(serial),
-      registry_(registry),
-      monitor_(serial, SystemClock(), SystemSound(), *this, settings_) {
+TForm1::TForm1(CommApi& comm_api, Registry& registry)
+    : registry_(registry),
+      serial_port1_(comm_api, &ui::Application::Get()),
+      monitor_(serial_port1_, SystemClock(), SystemSound(), *this, settings_) {
+  // The worker hands nothing to the main thread: the parser polls the cluster queue.
+  serial_port1_.SetErrorNoise(255);
+  serial_port1_.SetThreadQuietMode(true);
   CreateForm({"Form1", 563, 492, false, ui::Border::kSingle, false});
   HWND memo = AddControl("EDIT", "",
                          WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
@@ -75,7 +78,7 @@ TForm1::~TForm1() {
     if (picture) DestroyIcon(picture);
   }
   // FormDestroy: the port is closed with the window.
-  serial_.SetActive(false);
+  serial_port1_.SetActive(false);
   if (log_font_ && log_font_ != GetStockObject(OEM_FIXED_FONT)) DeleteObject(log_font_);
 }
 

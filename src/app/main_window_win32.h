@@ -11,6 +11,8 @@
 #include "app/monitor.h"
 #include "platform/registry.h"
 #include "platform/timer.h"
+#include "serial/comm_api.h"
+#include "serial/serial_port.h"
 #include "settings/settings.h"
 #include "tray/tray_icon.h"
 #include "tray/tray_shell.h"
@@ -31,7 +33,7 @@ class TForm1 : public ui::Form, public MonitorHost {
     std::function<void()> show_about;    // modal, unless already shown
   };
 
-  TForm1(SerialLink& serial, Registry& registry);
+  TForm1(CommApi& comm_api, Registry& registry);
   ~TForm1() override;
 
   void SetLinks(Links links) { links_ = std::move(links); }
@@ -60,8 +62,8 @@ class TForm1 : public ui::Form, public MonitorHost {
   void Agenda1Click();
   void ListadeChamadas1Click();
 
-  SerialLink& serial_;
   Registry& registry_;
+  TSerialPort serial_port1_;
   Settings settings_;
   Monitor monitor_;
   Links links_;

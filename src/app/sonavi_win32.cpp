@@ -1,6 +1,17 @@
 // Program entry: one instance per user session, no taskbar button, the windows created
-// in their fixed order, then the message loop.
+// once in their fixed order, then the message loop until "Sair".
 #include <windows.h>
+
+#include "about/about_window_win32.h"
+#include "app/main_window_win32.h"
+#include "calllog/call_list_window_win32.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/locale.h"
+#include "platform/registry.h"
+#include "serial/comm_api.h"
+#include "settings/options_dialog_win32.h"
+#include "ui/application.h"
 
 namespace {
 
@@ -8,17 +19,51 @@ constexpr char kAlreadyRunning[] = "Este programa já se encontra em execução.
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace sonavi;
   // The handle stays open for the life of the process.
   CreateMutexA(nullptr, FALSE, "Sonavi");
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    MessageBoxA(nullptr, kAlreadyRunning, "Sonavi", MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, kAlreadyRunning, kAppTitle, MB_OK | MB_ICONERROR);
     return 0;
   }
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+
+  ui::Application app(instance);
+  // The application window owns every window of the program; as a tool window it keeps
+  // the program off the taskbar and out of the task list.
+  HWND app_window = app.handle();
+  SetWindowLongA(app_window, GWL_EXSTYLE, GetWindowLongA(app_window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+  app.SetTitle(kAppTitle);
+
+  Registry& registry = SystemRegistry();
+  // Creation order: the main window reads the settings and opens the modem; the options
+  // dialog opens by itself on a first run; then the phone book and the call list load.
+  TForm1 form1(SystemCommApi(), registry);
+  app.SetMainForm(&form1);
+  Tfopcoes fopcoes(form1.settings(), registry, app, [&form1] {
+    form1.monitor().SetModemReady(false);
+    form1.monitor().Timer2Timer();
+  });
+  fopcoes.ShowAtStartIfNoPort();
+  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app, CallListFilePath());
+  Tfsobre fsobre;
+
+  TForm1::Links links;
+  links.add_call = [&listcham](const std::string& number, const std::string& name) {
+    return listcham.AddCall(number, name);
+  };
+  links.show_call_list = [&listcham] {
+    listcham.Show();
+    TForm1::ForceForegroundWindow(listcham.handle());
+  };
+  links.show_options = [&fopcoes] {
+    if (!fopcoes.Visible()) fopcoes.ShowModal();
+  };
+  links.show_about = [&fsobre] {
+    if (!fsobre.Visible()) fsobre.ShowModal();
+  };
+  form1.SetLinks(std::move(links));
+
+  app.Run();
   return 0;
 }
