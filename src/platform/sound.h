@@ -10,4 +10,7 @@ class Sound {
   virtual void PlayRing() = 0;
 };
 
+// Plays the wave resource "RING" of the running program with PlaySoundA.
+Sound& SystemSound();
+
 }  // namespace sonavi

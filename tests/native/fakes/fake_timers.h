@@ -48,6 +48,9 @@ class InlineDispatcher : public MainThreadDispatcher {
     step();
     return true;
   }
+  void JoinServing(std::thread& worker) override {
+    if (worker.joinable()) worker.join();
+  }
   bool shutting_down = false;
 };
 

@@ -1,0 +1,169 @@
+#include "app/main_window_win32.h"
+
+#include "platform/locale.h"
+#include "ui/application.h"
+
+namespace sonavi {
+
+namespace {
+
+enum ControlId {
+  kMemo1 = 100,
+  kEdit1,
+  kButton1,  // enviar
+  kButton2,  // simular ring
+  kButton3,  // simular chamada privada
+  kButton4,  // simular chamada 219876543
+  kButton5,  // hide
+  kButton6,  // simular chamada corrupt
+};
+
+}  // namespace
+
+TForm1::TForm1(SerialLink& serial, Registry& registry)
+    : serial_(serial),
+      registry_(registry),
+      monitor_(serial, SystemClock(), SystemSound(), *this, settings_) {
+  CreateForm({"Form1", 563, 492, false, ui::Border::kSingle, false});
+  HWND memo = AddControl("EDIT", "",
+                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                         kMemo1, 8, 8, 545, 361, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_CLIENTEDGE);
+  // The log is never trimmed: lift the edit control's default 30000-character limit.
+  SendMessageA(memo, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  log_font_ = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
+  HFONT fixedsys = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                               FIXED_PITCH | FF_MODERN, "Fixedsys");
+  if (fixedsys) log_font_ = fixedsys;
+  SendMessageA(memo, WM_SETFONT, reinterpret_cast<WPARAM>(log_font_), FALSE);
+  AddEdit(kEdit1, "AT", 24, 408, 121, 21);
+  AddButton(kButton1, "enviar", 148, 404, 75, 25);
+  AddButton(kButton2, "simular ring", 244, 376, 153, 25);
+  AddButton(kButton3, "simular chamada privada", 244, 404, 153, 25);
+  AddButton(kButton4, "simular chamada 219876543", 244, 432, 153, 25);
+  AddButton(kButton6, "simular chamada corrupt", 244, 460, 153, 25);
+  AddButton(kButton5, "hide", 456, 412, 75, 25);
+
+  ui::Application& app = ui::Application::Get();
+  timer1_ = app.Create([this] { monitor_.Timer1Timer(); });
+  timer1_->SetInterval(100);
+  timer2_ = app.Create([this] { monitor_.Timer2Timer(); });
+  timer2_->SetInterval(60000);
+  FormCreate();
+  timer1_->SetEnabled(true);
+  timer2_->SetEnabled(true);
+}
+
+TForm1::~TForm1() {
+  timer1_.reset();
+  timer2_.reset();
+  // FormDestroy: the port is closed with the window.
+  serial_.SetActive(false);
+  if (log_font_ && log_font_ != GetStockObject(OEM_FIXED_FONT)) DeleteObject(log_font_);
+}
+
+void TForm1::FormCreate() {
+  const Status loaded = LoadSettings(registry_, UserLocale(), &settings_);
+  if (!loaded.ok()) {
+    // The first supervision run then comes from the options dialog or the timer.
+    ShowError(loaded.message());
+    return;
+  }
+  monitor_.SetModemReady(false);
+  monitor_.Timer2Timer();
+}
+
+void TForm1::OnCommand(int id, int code, HWND) {
+  // Return and Escape mean nothing in the diagnostic panel.
+  if (code != BN_CLICKED || id == IDOK || id == IDCANCEL) return;
+  switch (id) {
+    case kButton1:
+      monitor_.SendModemCommand(Text(kEdit1), kCommandTimeoutMs);
+      break;
+    case kButton2:
+      monitor_.AppendToReceiveBuffer(simulated::kRing);
+      break;
+    case kButton3:
+      monitor_.AppendToReceiveBuffer(simulated::kPrivateCall);
+      break;
+    case kButton4:
+      monitor_.AppendToReceiveBuffer(simulated::kCall219876543);
+      break;
+    case kButton6:
+      monitor_.AppendToReceiveBuffer(simulated::kCorruptCall);
+      break;
+    case kButton5:
+      Hide();
+      break;
+    default:
+      break;
+  }
+}
+
+void TForm1::OnClose() {
+  // The main window's close box ends the program, like "Sair".
+  ui::Application::Get().Terminate();
+}
+
+void TForm1::AppendLog(const std::string& line) {
+  HWND memo = Control(kMemo1);
+  const int end = GetWindowTextLengthA(memo);
+  SendMessageA(memo, EM_SETSEL, end, end);
+  const std::string text = line + "\r\n";
+  SendMessageA(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string TForm1::LookupName(const std::string& number) {
+  return links_.lookup_name ? links_.lookup_name(number) : std::string();
+}
+
+Status TForm1::AddCall(const std::string& number, const std::string& name) {
+  return links_.add_call ? links_.add_call(number, name) : Status::Ok();
+}
+
+void TForm1::ShowBalloon(const std::string&, const std::string&) {}
+
+void TForm1::SetIconIndex(int) {}
+
+void TForm1::SetHint(const std::string&) {}
+
+void TForm1::ShowError(const std::string& text) { ui::Application::Get().ShowError(text); }
+
+bool TForm1::ForceForegroundWindow(HWND h) {
+  if (IsIconic(h)) ShowWindow(h, SW_RESTORE);
+  if (GetForegroundWindow() == h) return true;
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  GetVersionExA(&version);
+  const bool modern =
+      (version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 4) ||
+      (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS &&
+       (version.dwMajorVersion > 4 || (version.dwMajorVersion == 4 && version.dwMinorVersion > 0)));
+  if (!modern) {
+    BringWindowToTop(h);
+    SetForegroundWindow(h);
+    return GetForegroundWindow() == h;
+  }
+  bool done = false;
+  const DWORD foreground_thread = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+  const DWORD own_thread = GetWindowThreadProcessId(h, nullptr);
+  if (AttachThreadInput(own_thread, foreground_thread, TRUE)) {
+    BringWindowToTop(h);
+    SetForegroundWindow(h);
+    AttachThreadInput(own_thread, foreground_thread, FALSE);
+    done = GetForegroundWindow() == h;
+  }
+  if (!done) {
+    DWORD timeout = 0;
+    SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, SPIF_SENDCHANGE);
+    BringWindowToTop(h);
+    SetForegroundWindow(h);
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                          reinterpret_cast<void*>(static_cast<uintptr_t>(timeout)),
+                          SPIF_SENDCHANGE);
+  }
+  return GetForegroundWindow() == h;
+}
+
+}  // namespace sonavi

@@ -1,0 +1,62 @@
+// The main window: owner of the caller-ID machinery (serial port, timers, tray icon)
+// and, when made visible, the diagnostic panel with the modem log.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/monitor.h"
+#include "platform/registry.h"
+#include "settings/settings.h"
+#include "ui/form.h"
+
+namespace sonavi {
+
+class TForm1 : public ui::Form, public MonitorHost {
+ public:
+  // The other windows' services the monitor uses; wired once they exist.
+  struct Links {
+    std::function<std::string(const std::string&)> lookup_name;
+    std::function<Status(const std::string&, const std::string&)> add_call;
+  };
+
+  TForm1(SerialLink& serial, Registry& registry);
+  ~TForm1() override;
+
+  void SetLinks(Links links) { links_ = std::move(links); }
+  Monitor& monitor() { return monitor_; }
+  Settings& settings() { return settings_; }
+
+  // Brings h to the foreground; true if it is the foreground window afterwards.
+  static bool ForceForegroundWindow(HWND h);
+
+  // MonitorHost.
+  void AppendLog(const std::string& line) override;
+  std::string LookupName(const std::string& number) override;
+  Status AddCall(const std::string& number, const std::string& name) override;
+  void ShowBalloon(const std::string& title, const std::string& text) override;
+  void SetIconIndex(int index) override;
+  void SetHint(const std::string& hint) override;
+  void ShowError(const std::string& text) override;
+
+ protected:
+  void OnCommand(int id, int code, HWND control) override;
+  void OnClose() override;
+
+ private:
+  void FormCreate();
+
+  SerialLink& serial_;
+  Registry& registry_;
+  Settings settings_;
+  Monitor monitor_;
+  Links links_;
+  HFONT log_font_ = nullptr;
+  std::unique_ptr<Timer> timer1_;
+  std::unique_ptr<Timer> timer2_;
+};
+
+}  // namespace sonavi

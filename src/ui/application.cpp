@@ -1,0 +1,230 @@
+#include "ui/application.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "ui/form.h"
+
+namespace sonavi::ui {
+
+namespace {
+
+constexpr char kApplicationClass[] = "SonaviApplication";
+constexpr UINT kHandOverMessage = WM_APP + 1;
+Application* g_application = nullptr;
+
+}  // namespace
+
+// A WM_TIMER timer of the application window.
+class Win32Timer : public Timer {
+ public:
+  Win32Timer(Application* app, std::function<void()> on_tick)
+      : app_(app), on_tick_(std::move(on_tick)) {}
+  ~Win32Timer() override { Disarm(); }
+
+  void SetInterval(uint32_t ms) override {
+    interval_ = ms;
+    if (enabled_) Arm();
+  }
+  uint32_t Interval() const override { return interval_; }
+  void SetEnabled(bool enabled) override {
+    enabled_ = enabled;
+    if (enabled_) {
+      Arm();
+    } else {
+      Disarm();
+    }
+  }
+  bool Enabled() const override { return enabled_; }
+
+ private:
+  void Arm() {
+    Disarm();
+    if (interval_ == 0) return;  // an interval of 0 never fires
+    id_ = app_->AddTimer(&on_tick_);
+    SetTimer(app_->handle(), id_, interval_, nullptr);
+  }
+  void Disarm() {
+    if (id_ == 0) return;
+    KillTimer(app_->handle(), id_);
+    app_->RemoveTimer(id_);
+    id_ = 0;
+  }
+
+  Application* app_;
+  std::function<void()> on_tick_;
+  uint32_t interval_ = 0;
+  bool enabled_ = false;
+  UINT_PTR id_ = 0;
+};
+
+Application::Application(HINSTANCE instance) : instance_(instance) {
+  g_application = this;
+  INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = &Application::WindowProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kApplicationClass;
+  wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(1));
+  RegisterClassA(&wc);
+  // Never shown: the program appears only through its tray icon and its own windows.
+  window_ = CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
+                            0, nullptr, nullptr, instance_, nullptr);
+  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+}
+
+Application::~Application() {
+  StopDispatching();
+  if (window_) DestroyWindow(window_);
+  if (font_) DeleteObject(font_);
+  g_application = nullptr;
+}
+
+Application& Application::Get() { return *g_application; }
+
+void Application::SetTitle(const std::string& title) {
+  title_ = title;
+  SetWindowTextA(window_, title_.c_str());
+}
+
+void Application::AddForm(Form* form) { forms_.push_back(form); }
+
+void Application::RemoveForm(Form* form) {
+  forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+}
+
+bool Application::PreTranslate(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  for (Form* form : forms_) {
+    if (form->handle() == root) {
+      if (form->PreviewKey(msg)) return true;
+      return IsDialogMessageA(root, &msg) != FALSE;
+    }
+  }
+  return false;
+}
+
+bool Application::ProcessOneMessage() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  if (!PreTranslate(msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return true;
+}
+
+void Application::ProcessMessages() {
+  while (ProcessOneMessage()) {
+  }
+}
+
+void Application::Run() {
+  while (!terminated_) {
+    if (!ProcessOneMessage()) WaitMessage();
+  }
+}
+
+void Application::Terminate() {
+  if (!terminated_) PostQuitMessage(0);
+}
+
+LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  Application* app = g_application;
+  if (app && hwnd == app->window_) {
+    if (msg == kHandOverMessage) {
+      app->ServeHandOvers();
+      return 0;
+    }
+    if (msg == WM_TIMER) {
+      auto it = app->timers_.find(wparam);
+      if (it != app->timers_.end()) (*it->second)();
+      return 0;
+    }
+  }
+  return DefWindowProcA(hwnd, msg, wparam, lparam);
+}
+
+void Application::ServeHandOvers() {
+  std::deque<HandOver*> taken;
+  {
+    std::lock_guard<std::mutex> lock(hand_over_lock_);
+    taken.swap(hand_overs_);
+  }
+  for (HandOver* hand_over : taken) {
+    (*hand_over->step)();
+    std::lock_guard<std::mutex> lock(hand_over_lock_);
+    hand_over->done = true;
+  }
+  if (!taken.empty()) hand_over_done_.notify_all();
+}
+
+bool Application::RunOnMainThread(const std::function<void()>& step) {
+  HandOver hand_over{&step};
+  std::unique_lock<std::mutex> lock(hand_over_lock_);
+  if (!dispatching_) return false;
+  hand_overs_.push_back(&hand_over);
+  PostMessageA(window_, kHandOverMessage, 0, 0);
+  auto queued = [&] {
+    return std::find(hand_overs_.begin(), hand_overs_.end(), &hand_over) != hand_overs_.end();
+  };
+  // Either the main thread runs the step, or hand-overs stop while it still waits
+  // in the queue (a step being run is always waited for).
+  hand_over_done_.wait(lock, [&] { return hand_over.done || (!dispatching_ && queued()); });
+  if (hand_over.done) return true;
+  hand_overs_.erase(std::find(hand_overs_.begin(), hand_overs_.end(), &hand_over));
+  return false;
+}
+
+void Application::JoinServing(std::thread& worker) {
+  if (!worker.joinable()) return;
+  // While the worker ends, its hand-overs are refused rather than served: a refused
+  // hand-over ends the worker's cycle, so the join cannot wait on the main thread.
+  bool was_dispatching;
+  {
+    std::lock_guard<std::mutex> lock(hand_over_lock_);
+    was_dispatching = dispatching_;
+    dispatching_ = false;
+  }
+  hand_over_done_.notify_all();
+  worker.join();
+  std::lock_guard<std::mutex> lock(hand_over_lock_);
+  dispatching_ = was_dispatching;
+}
+
+void Application::StopDispatching() {
+  {
+    std::lock_guard<std::mutex> lock(hand_over_lock_);
+    dispatching_ = false;
+  }
+  hand_over_done_.notify_all();
+}
+
+std::unique_ptr<Timer> Application::Create(std::function<void()> on_tick) {
+  return std::make_unique<Win32Timer>(this, std::move(on_tick));
+}
+
+UINT_PTR Application::AddTimer(std::function<void()>* on_tick) {
+  const UINT_PTR id = next_timer_id_++;
+  timers_[id] = on_tick;
+  return id;
+}
+
+void Application::RemoveTimer(UINT_PTR id) { timers_.erase(id); }
+
+int Application::Show(const std::string& text, uint32_t flags) {
+  HWND owner = GetActiveWindow();
+  if (!owner) owner = window_;
+  return MessageBoxA(owner, text.c_str(), title_.c_str(), flags);
+}
+
+}  // namespace sonavi::ui

@@ -1,0 +1,100 @@
+// The application object: the hidden top-level window that owns every window of the
+// program (and stands for it on the taskbar), the message loop, modal showing, timers,
+// message boxes and the hand-over from worker threads to the main thread.
+#pragma once
+
+#include <windows.h>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dispatcher.h"
+#include "platform/message_box.h"
+#include "platform/timer.h"
+
+namespace sonavi::ui {
+
+class Form;
+
+class Application : public MainThreadDispatcher, public TimerFactory, public MessageBoxes {
+ public:
+  explicit Application(HINSTANCE instance);
+  ~Application() override;
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+  static Application& Get();
+
+  HINSTANCE instance() const { return instance_; }
+  HWND handle() const { return window_; }
+  const std::string& title() const { return title_; }
+  void SetTitle(const std::string& title);
+  HFONT default_font() const { return font_; }
+
+  // The main form: closing it ends the message loop.
+  void SetMainForm(Form* form) { main_form_ = form; }
+  Form* main_form() const { return main_form_; }
+
+  // Runs the message loop until the main form closes (or Terminate).
+  void Run();
+  void Terminate();
+  bool terminated() const { return terminated_; }
+  // Handles one pending message if there is one; false when the queue was empty.
+  bool ProcessOneMessage();
+  void ProcessMessages();
+
+  // Forms register themselves so that the loop gives them dialog keyboard handling
+  // (Tab, default and cancel buttons, accelerators).
+  void AddForm(Form* form);
+  void RemoveForm(Form* form);
+
+  // MainThreadDispatcher.
+  bool RunOnMainThread(const std::function<void()>& step) override;
+  void JoinServing(std::thread& worker) override;
+  // After this, hand-overs are refused; called before the windows go away.
+  void StopDispatching();
+
+  // TimerFactory.
+  std::unique_ptr<Timer> Create(std::function<void()> on_tick) override;
+
+  // MessageBoxes: the application title as caption, owned by the active window.
+  int Show(const std::string& text, uint32_t flags) override;
+
+ private:
+  friend class Win32Timer;
+  struct HandOver {
+    const std::function<void()>* step;
+    bool done = false;
+  };
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  bool PreTranslate(MSG& msg);
+  void ServeHandOvers();
+  UINT_PTR AddTimer(std::function<void()>* on_tick);
+  void RemoveTimer(UINT_PTR id);
+
+  HINSTANCE instance_;
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  std::string title_;
+  Form* main_form_ = nullptr;
+  bool terminated_ = false;
+  std::vector<Form*> forms_;
+
+  std::mutex hand_over_lock_;
+  std::condition_variable hand_over_done_;
+  std::deque<HandOver*> hand_overs_;
+  bool dispatching_ = true;
+
+  std::map<UINT_PTR, std::function<void()>*> timers_;
+  UINT_PTR next_timer_id_ = 1;
+};
+
+}  // namespace sonavi::ui

@@ -1,0 +1,58 @@
+#include "ui/grid.h"
+
+#include <commctrl.h>
+
+namespace sonavi::ui {
+
+Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
+  list_ = CreateWindowExA(
+      WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+          LVS_OWNERDATA,
+      x, y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+  SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+}
+
+void Grid::AddColumn(const std::string& title, int width) {
+  LVCOLUMNA column = {};
+  column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  column.pszText = const_cast<char*>(title.c_str());
+  column.cx = width;
+  column.iSubItem = columns_;
+  SendMessageA(list_, LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
+  ++columns_;
+}
+
+void Grid::SetRowCount(int rows) {
+  rows_ = rows;
+  SendMessageA(list_, LVM_SETITEMCOUNT, rows, LVSICF_NOSCROLL);
+  InvalidateRect(list_, nullptr, TRUE);
+}
+
+void Grid::Select(int row) {
+  if (row < 0 || row >= rows_) return;
+  ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(list_, row, FALSE);
+}
+
+int Grid::SelectedRow() const {
+  return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, -1, LVNI_SELECTED));
+}
+
+bool Grid::HandleNotify(NMHDR* header, LRESULT* result) {
+  if (header->hwndFrom != list_) return false;
+  *result = 0;
+  if (header->code == LVN_GETDISPINFOA) {
+    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+    if ((info->item.mask & LVIF_TEXT) && cell_text_ && info->item.cchTextMax > 0) {
+      buffer_ = cell_text_(info->item.iItem, info->item.iSubItem);
+      lstrcpynA(info->item.pszText, buffer_.c_str(), info->item.cchTextMax);
+    }
+  }
+  return true;
+}
+
+}  // namespace sonavi::ui

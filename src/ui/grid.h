@@ -1,0 +1,43 @@
+// A string grid: a report-style list view over a table the form keeps (virtual rows,
+// so tables of any size show at once). Whole-row selection, grid lines, resizable
+// columns, no in-place editing; the first row is the title row.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sonavi::ui {
+
+class Grid {
+ public:
+  using CellText = std::function<std::string(int row, int column)>;
+
+  // Creates the list view as a child of parent; row numbers are 0-based data rows.
+  Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font);
+  HWND handle() const { return list_; }
+
+  void AddColumn(const std::string& title, int width);
+  // The table's cells, asked for as the rows are drawn.
+  void SetCellText(CellText cell_text) { cell_text_ = std::move(cell_text); }
+  // Tells the grid the table changed: new row count, everything redrawn.
+  void SetRowCount(int rows);
+  int RowCount() const { return rows_; }
+  // Selects and focuses a row and scrolls it into view.
+  void Select(int row);
+  int SelectedRow() const;
+
+  // The form passes its WM_NOTIFY here; true when it was this grid's.
+  bool HandleNotify(NMHDR* header, LRESULT* result);
+
+ private:
+  HWND list_;
+  int rows_ = 0;
+  int columns_ = 0;
+  CellText cell_text_;
+  std::string buffer_;
+};
+
+}  // namespace sonavi::ui
