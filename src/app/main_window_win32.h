@@ -10,6 +10,7 @@
 
 #include "app/monitor.h"
 #include "platform/registry.h"
+#include "platform/timer.h"
 #include "settings/settings.h"
 #include "ui/form.h"
 
