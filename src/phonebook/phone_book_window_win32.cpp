@@ -24,16 +24,15 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
     : settings_(settings),
       links_(std::move(links)),
       actions_(files, std::move(path), locale, boxes, entry_dialog),
-      dialer_(
-          Dialer::Hooks{
-              [this](const std::string& command, int timeout_ms) {
-                return links_.send_modem_command ? links_.send_modem_command(command, timeout_ms)
-                                                 : std::string();
-              },
-              [this] { return links_.modem_ready && links_.modem_ready(); },
-              [this] { return settings_.speaker_off; }, [this] { ShowPanel(); },
-              [this] { HidePanel(); }},
-          boxes) {
+      dialer_(Dialer::Hooks{[this](const std::string& command, int timeout_ms) {
+                              return links_.send_modem_command
+                                         ? links_.send_modem_command(command, timeout_ms)
+                                         : std::string();
+                            },
+                            [this] { return links_.modem_ready && links_.modem_ready(); },
+                            [this] { return settings_.speaker_off; }, [this] { ShowPanel(); },
+                            [this] { HidePanel(); }},
+              boxes) {
   // Outer size 600 x 400, resizable down to 600 x 200, with its own taskbar button.
   CreateForm({"Agenda", 600, 400, true, ui::Border::kSizeable, true});
   SetMinTrackSize(600, 200);
@@ -78,9 +77,9 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   }
   // Only its accelerator is ever used: outside the client area, out of the tab order.
   AddControl("BUTTON", "&z", BS_PUSHBUTTON, kZ, -200, -200, kButtonWidth, kButtonHeight);
-  HWND panel = AddControl("STATIC", kDiallingText, SS_CENTER | SS_CENTERIMAGE, kPanel1, 0, 0,
-                          kPanelWidth, kPanelHeight, ui::kAnchorLeft | ui::kAnchorTop,
-                          WS_EX_DLGMODALFRAME);
+  HWND panel =
+      AddControl("STATIC", kDiallingText, SS_CENTER | SS_CENTERIMAGE, kPanel1, 0, 0, kPanelWidth,
+                 kPanelHeight, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_DLGMODALFRAME);
   ShowWindow(panel, SW_HIDE);
 
   FormCreate();
