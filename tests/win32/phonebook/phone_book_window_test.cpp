@@ -231,6 +231,25 @@ TEST_F(PhoneBookWindow, RefusedEntryKeepsTheDialogOpenUntilCancel) {
   EXPECT_FALSE(IsWindowVisible(finserir_->handle()));
 }
 
+TEST_F(PhoneBookWindow, EntryDialogKeys) {
+  Create("Ana;1\r\n");
+  // Alt+C cancels; Return on "&Cancelar" cancels; Alt+O confirms.
+  PostText(DialogItem(Tfinserir::kEdit1), "Bruno");
+  PostText(DialogItem(Tfinserir::kEdit2), "2");
+  PostMessageA(DialogItem(Tfinserir::kEdit2), WM_SYSCHAR, 'c', 1 << 29);
+  Press(Tfagenda::kBadicionar);
+  PostText(DialogItem(Tfinserir::kEdit1), "Bruno");
+  PostText(DialogItem(Tfinserir::kEdit2), "2");
+  PostKey(DialogItem(Tfinserir::kButton1), VK_RETURN);
+  Press(Tfagenda::kBadicionar);
+  EXPECT_EQ(ReadFile(path_), "Ana;1\r\n");
+  PostText(DialogItem(Tfinserir::kEdit1), "Bruno");
+  PostText(DialogItem(Tfinserir::kEdit2), "2");
+  PostMessageA(DialogItem(Tfinserir::kEdit1), WM_SYSCHAR, 'O', 1 << 29);
+  Press(Tfagenda::kBadicionar);
+  EXPECT_EQ(ReadFile(path_), "Ana;1\r\nBruno;2\r\n");
+}
+
 TEST_F(PhoneBookWindow, DoubleClickEditsTheSelectedRow) {
   Create("Ana;1\r\nBruno;2\r\n");
   Search("bru");
@@ -296,6 +315,7 @@ TEST_F(PhoneBookWindow, AcceleratorsAndEscape) {
 
   fagenda_->Show();
   EXPECT_TRUE(IsWindowVisible(fagenda_->handle()));
+  EXPECT_EQ(GetFocus(), Item(Tfagenda::kEdit1));
   PostKey(Item(Tfagenda::kEdit1), VK_ESCAPE);
   Pump();
   EXPECT_FALSE(IsWindowVisible(fagenda_->handle()));
