@@ -129,5 +129,3 @@ BENCHMARK(BM_LoadPhoneBook)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace sonavi
-
-BENCHMARK_MAIN();

@@ -14,6 +14,7 @@ list(FILTER SONAVI_WIN32_SOURCES EXCLUDE REGEX "/app/sonavi_win32\\.cpp$")
 add_library(sonavi_win32 STATIC ${SONAVI_WIN32_SOURCES})
 sonavi_target(sonavi_win32)
 target_link_libraries(sonavi_win32 PUBLIC sonavi_core ${SONAVI_WIN32_LIBS})
+target_include_directories(sonavi_win32 PUBLIC ${PROJECT_SOURCE_DIR})
 target_compile_definitions(sonavi_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
 add_executable(sonavi WIN32 ${PROJECT_SOURCE_DIR}/src/app/sonavi_win32.cpp

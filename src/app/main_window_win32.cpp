@@ -1,6 +1,8 @@
 #include "app/main_window_win32.h"
 
 #include "platform/locale.h"
+#include "resources/resource_ids.h"
+#include "tray/tray_shell_win32.h"
 #include "ui/application.h"
 
 namespace sonavi {
@@ -16,7 +18,14 @@ enum ControlId {
   kButton4,  // simular chamada 219876543
   kButton5,  // hide
   kButton6,  // simular chamada corrupt
+  // The tray menu.
+  kAgenda1 = 200,
+  kListadeChamadas1,
+  kOpes1,
+  kSobre1,
+  kSair1,
 };
+
 
 }  // namespace
 
@@ -44,6 +53,8 @@ TForm1::TForm1(SerialLink& serial, Registry& registry)
   AddButton(kButton6, "simular chamada corrupt", 244, 460, 153, 25);
   AddButton(kButton5, "hide", 456, 412, 75, 25);
 
+  CreateTrayIcon();
+
   ui::Application& app = ui::Application::Get();
   timer1_ = app.Create([this] { monitor_.Timer1Timer(); });
   timer1_->SetInterval(100);
@@ -57,9 +68,57 @@ TForm1::TForm1(SerialLink& serial, Registry& registry)
 TForm1::~TForm1() {
   timer1_.reset();
   timer2_.reset();
+  tray_icon1_.reset();
+  tray_shell_.reset();
+  if (popup_menu1_) DestroyMenu(popup_menu1_);
+  for (HICON picture : tray_pictures_) {
+    if (picture) DestroyIcon(picture);
+  }
   // FormDestroy: the port is closed with the window.
   serial_.SetActive(false);
   if (log_font_ && log_font_ != GetStockObject(OEM_FIXED_FONT)) DeleteObject(log_font_);
+}
+
+void TForm1::CreateTrayIcon() {
+  ui::Application& app = ui::Application::Get();
+  const int ids[2] = {IDI_TRAY_NOT_READY, IDI_TRAY_CALLER_ID};
+  std::vector<IconHandle> pictures;
+  for (int i = 0; i < 2; ++i) {
+    tray_pictures_[i] = static_cast<HICON>(
+        LoadImageA(app.instance(), MAKEINTRESOURCEA(ids[i]), IMAGE_ICON, 16, 16, 0));
+    pictures.push_back(reinterpret_cast<IconHandle>(tray_pictures_[i]));
+  }
+  popup_menu1_ = CreatePopupMenu();
+  AppendMenuA(popup_menu1_, MF_STRING, kAgenda1, "Agenda");
+  AppendMenuA(popup_menu1_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(popup_menu1_, MF_STRING, kListadeChamadas1, "Lista de Chamadas");
+  AppendMenuA(popup_menu1_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(popup_menu1_, MF_STRING, kOpes1, "Opções...");
+  AppendMenuA(popup_menu1_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(popup_menu1_, MF_STRING, kSobre1, "Sobre...");
+  AppendMenuA(popup_menu1_, MF_SEPARATOR, 0, nullptr);
+  AppendMenuA(popup_menu1_, MF_STRING, kSair1, "Sair");
+
+  const auto own_window = reinterpret_cast<WindowHandle>(handle());
+  tray_shell_ = CreateWin32TrayShell(
+      {reinterpret_cast<WindowHandle>(app.handle()), [own_window] { return own_window; }, {}});
+  tray_icon1_ = std::make_unique<TTrayIcon>(
+      TrayIconContext{*tray_shell_, app, app, SystemClock(), own_window});
+  tray_icon1_->SetIconList(pictures);
+  tray_icon1_->SetIconIndex(kTrayNotReady);
+  tray_icon1_->SetPopupMenu(reinterpret_cast<MenuHandle>(popup_menu1_));
+  tray_icon1_->OnDblClick = [this](TTrayIcon&) { Agenda1Click(); };
+  tray_icon1_->Loaded();
+}
+
+void TForm1::Agenda1Click() {
+  if (!links_.show_phone_book) return;
+  links_.show_phone_book();
+}
+
+void TForm1::ListadeChamadas1Click() {
+  if (!links_.show_call_list) return;
+  links_.show_call_list();
 }
 
 void TForm1::FormCreate() {
@@ -95,6 +154,21 @@ void TForm1::OnCommand(int id, int code, HWND) {
     case kButton5:
       Hide();
       break;
+    case kAgenda1:
+      Agenda1Click();
+      break;
+    case kListadeChamadas1:
+      ListadeChamadas1Click();
+      break;
+    case kOpes1:
+      if (links_.show_options) links_.show_options();
+      break;
+    case kSobre1:
+      if (links_.show_about) links_.show_about();
+      break;
+    case kSair1:
+      ui::Application::Get().Terminate();
+      break;
     default:
       break;
   }
@@ -121,11 +195,13 @@ Status TForm1::AddCall(const std::string& number, const std::string& name) {
   return links_.add_call ? links_.add_call(number, name) : Status::Ok();
 }
 
-void TForm1::ShowBalloon(const std::string&, const std::string&) {}
+void TForm1::ShowBalloon(const std::string& title, const std::string& text) {
+  tray_icon1_->ShowBalloon(title, text, TBalloonIconKind::biNone, 15);
+}
 
-void TForm1::SetIconIndex(int) {}
+void TForm1::SetIconIndex(int index) { tray_icon1_->SetIconIndex(index); }
 
-void TForm1::SetHint(const std::string&) {}
+void TForm1::SetHint(const std::string& hint) { tray_icon1_->SetHint(hint); }
 
 void TForm1::ShowError(const std::string& text) { ui::Application::Get().ShowError(text); }
 

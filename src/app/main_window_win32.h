@@ -12,6 +12,8 @@
 #include "platform/registry.h"
 #include "platform/timer.h"
 #include "settings/settings.h"
+#include "tray/tray_icon.h"
+#include "tray/tray_shell.h"
 #include "ui/form.h"
 
 namespace sonavi {
@@ -22,6 +24,11 @@ class TForm1 : public ui::Form, public MonitorHost {
   struct Links {
     std::function<std::string(const std::string&)> lookup_name;
     std::function<Status(const std::string&, const std::string&)> add_call;
+    // The tray menu's windows.
+    std::function<void()> show_phone_book;
+    std::function<void()> show_call_list;
+    std::function<void()> show_options;  // modal, unless already shown
+    std::function<void()> show_about;    // modal, unless already shown
   };
 
   TForm1(SerialLink& serial, Registry& registry);
@@ -48,7 +55,10 @@ class TForm1 : public ui::Form, public MonitorHost {
   void OnClose() override;
 
  private:
+  void CreateTrayIcon();
   void FormCreate();
+  void Agenda1Click();
+  void ListadeChamadas1Click();
 
   SerialLink& serial_;
   Registry& registry_;
@@ -58,6 +68,10 @@ class TForm1 : public ui::Form, public MonitorHost {
   HFONT log_font_ = nullptr;
   std::unique_ptr<Timer> timer1_;
   std::unique_ptr<Timer> timer2_;
+  HICON tray_pictures_[2] = {};
+  HMENU popup_menu1_ = nullptr;
+  std::unique_ptr<TrayShell> tray_shell_;
+  std::unique_ptr<TTrayIcon> tray_icon1_;
 };
 
 }  // namespace sonavi

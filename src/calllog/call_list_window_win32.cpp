@@ -1,0 +1,146 @@
+#include "calllog/call_list_window_win32.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include "ui/application.h"
+
+namespace sonavi {
+
+namespace {
+
+enum ControlId { kGrid = 100, kLimpar1 = 101 };
+
+constexpr int kGridLeft = 8;
+constexpr int kGridTop = 8;
+constexpr int kGridWidth = 572;
+constexpr int kGridHeight = 292;
+constexpr int kRowHeight = 16;
+
+}  // namespace
+
+std::string CallListFilePath() {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return CallListPath(std::string(path, length));
+}
+
+Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
+                     const std::string& path)
+    : boxes_(boxes), calls_(files, clock, locale, path) {
+  CreateForm({"Lista de Chamadas", 597, 339, true, ui::Border::kSizeable, true});
+  sg_ = std::make_unique<ui::Grid>(handle(), kGrid, kGridLeft, kGridTop, kGridWidth, kGridHeight,
+                                   ui::Application::Get().default_font());
+  RECT client;
+  GetClientRect(handle(), &client);
+  right_margin_ = client.right - (kGridLeft + kGridWidth);
+  bottom_margin_ = client.bottom - (kGridTop + kGridHeight);
+  // A one-pixel-wide image list sets the row height.
+  HIMAGELIST rows = ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0);
+  if (rows) ListView_SetImageList(sg_->handle(), rows, LVSIL_SMALL);
+
+  popup_menu_ = CreatePopupMenu();
+  AppendMenuA(popup_menu_, MF_STRING, kLimpar1, "Limpar");
+
+  // FormCreate.
+  sg_->AddColumn("Data", 97);
+  sg_->AddColumn("Hora", 100);
+  sg_->AddColumn("Telefone", 117);
+  sg_->AddColumn("Nome", 220);
+  sg_->SetCellText([this](int row, int column) -> std::string {
+    const auto& rows = calls_.rows();
+    if (row < 0 || static_cast<size_t>(row) >= rows.size()) return std::string();
+    const CallRecord& record = rows[row];
+    switch (column) {
+      case 0:
+        return record.date;
+      case 1:
+        return record.time;
+      case 2:
+        return record.number;
+      case 3:
+        return record.name;
+      default:
+        return std::string();
+    }
+  });
+  const Status loaded = calls_.LoadCallList();
+  Refresh();
+  if (!loaded.ok()) boxes_.ShowError(loaded.message());
+}
+
+Tlistcham::~Tlistcham() {
+  if (popup_menu_) DestroyMenu(popup_menu_);
+}
+
+void Tlistcham::Refresh() {
+  sg_->SetRowCount(static_cast<int>(calls_.rows().size()));
+  sg_->Select(static_cast<int>(calls_.selected()));
+}
+
+Status Tlistcham::AddCall(const std::string& number, const std::string& name) {
+  const Status status = calls_.AddCall(number, name);
+  Refresh();
+  return status;
+}
+
+void Tlistcham::Limpar1Click() {
+  const Status status = calls_.Clear(boxes_);
+  Refresh();
+  if (!status.ok()) boxes_.ShowError(status.message());
+}
+
+void Tlistcham::OnShow() {
+  // FormShow: the newest call is the current row.
+  calls_.SelectNewest();
+  Refresh();
+}
+
+bool Tlistcham::PreviewKey(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+    Close();
+    return true;
+  }
+  return false;
+}
+
+void Tlistcham::ShowPopupMenu(LPARAM where) {
+  POINT point{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+  if (point.x == -1 && point.y == -1) {  // from the keyboard: at the grid's corner
+    point = POINT{0, 0};
+    ClientToScreen(sg_->handle(), &point);
+  }
+  const int command = TrackPopupMenu(popup_menu_, TPM_RETURNCMD | TPM_RIGHTBUTTON, point.x, point.y,
+                                     0, handle(), nullptr);
+  if (command == kLimpar1) Limpar1Click();
+}
+
+LRESULT Tlistcham::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
+  switch (msg) {
+    case WM_SIZE:
+      if (sg_ && wparam != SIZE_MINIMIZED) {
+        const int width = LOWORD(lparam) - kGridLeft - right_margin_;
+        const int height = HIWORD(lparam) - kGridTop - bottom_margin_;
+        MoveWindow(sg_->handle(), kGridLeft, kGridTop, width > 0 ? width : 0,
+                   height > 0 ? height : 0, TRUE);
+      }
+      return 0;
+    case WM_CONTEXTMENU:
+      if (sg_ && reinterpret_cast<HWND>(wparam) == sg_->handle()) {
+        ShowPopupMenu(lparam);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return ui::Form::HandleMessage(msg, wparam, lparam);
+}
+
+LRESULT Tlistcham::OnNotify(NMHDR* header) {
+  LRESULT result = 0;
+  if (sg_ && sg_->HandleNotify(header, &result)) return result;
+  return ui::Form::OnNotify(header);
+}
+
+}  // namespace sonavi

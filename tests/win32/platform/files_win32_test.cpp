@@ -1,0 +1,93 @@
+// The file adapter on a real disk, in a folder of its own under the temporary folder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/files.h"
+
+namespace sonavi {
+namespace {
+
+class FilesWin32Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    dir_ = std::string(temp) + "sonavi_files_test_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(dir_.c_str(), nullptr);
+    path_ = dir_ + "\\listcham.dat";
+  }
+  void TearDown() override {
+    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path_.c_str());
+    RemoveDirectoryA((path_ + ".tmp").c_str());
+    DeleteFileA((path_ + ".tmp").c_str());
+    RemoveDirectoryA(dir_.c_str());
+  }
+  std::string Read() {
+    std::string contents;
+    const Status status = files_.ReadAll(path_, &contents);
+    EXPECT_TRUE(status.ok()) << status.message();
+    return contents;
+  }
+
+  FileSystem& files_ = SystemFileSystem();
+  std::string dir_;
+  std::string path_;
+};
+
+TEST_F(FilesWin32Test, AppendCreatesThenExtends) {
+  EXPECT_FALSE(files_.Exists(path_));
+  ASSERT_TRUE(files_.Append(path_, "a;b\r\n").ok());
+  ASSERT_TRUE(files_.Append(path_, "Jo\xE3o\r\n").ok());
+  EXPECT_TRUE(files_.Exists(path_));
+  EXPECT_EQ(Read(), "a;b\r\nJo\xE3o\r\n");
+  EXPECT_FALSE(files_.Exists(dir_));  // a folder is not a file
+  EXPECT_TRUE(files_.Remove(path_));
+  EXPECT_FALSE(files_.Exists(path_));
+  EXPECT_FALSE(files_.Remove(path_));
+}
+
+TEST_F(FilesWin32Test, ReplaceAllSwapsTheContentsWhole) {
+  ASSERT_TRUE(files_.Append(path_, std::string(100000, 'o')).ok());
+  ASSERT_TRUE(files_.ReplaceAll(path_, "new").ok());
+  EXPECT_EQ(Read(), "new");
+  EXPECT_EQ(GetFileAttributesA((path_ + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(files_.ReplaceAll(path_, "").ok());
+  EXPECT_EQ(Read(), "");
+}
+
+TEST_F(FilesWin32Test, ReplaceAllKeepsTheOldFileWhenTheTemporaryCannotBeWritten) {
+  ASSERT_TRUE(files_.Append(path_, "old\r\n").ok());
+  // A folder where the temporary file would go.
+  ASSERT_TRUE(CreateDirectoryA((path_ + ".tmp").c_str(), nullptr));
+  const Status status = files_.ReplaceAll(path_, "new\r\n");
+  EXPECT_FALSE(status.ok());
+  EXPECT_FALSE(status.message().empty());
+  EXPECT_NE(status.message().back(), '\n');
+  EXPECT_EQ(Read(), "old\r\n");
+}
+
+TEST_F(FilesWin32Test, ReplaceAllKeepsAReadOnlyFile) {
+  ASSERT_TRUE(files_.Append(path_, "old\r\n").ok());
+  ASSERT_TRUE(SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(files_.ReplaceAll(path_, "new\r\n").ok());
+  EXPECT_EQ(Read(), "old\r\n");
+  EXPECT_EQ(GetFileAttributesA((path_ + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FilesWin32Test, ErrorsCarryTheSystemsTextWithoutTheLineBreak) {
+  std::string contents = "kept";
+  const Status status = files_.ReadAll(dir_ + "\\missing.dat", &contents);
+  ASSERT_FALSE(status.ok());
+  EXPECT_FALSE(status.message().empty());
+  EXPECT_NE(status.message().back(), '\n');
+  EXPECT_NE(status.message().back(), '\r');
+  EXPECT_EQ(contents, "kept");
+  EXPECT_FALSE(files_.Append(dir_ + "\\no\\such\\folder.dat", "x").ok());
+}
+
+}  // namespace
+}  // namespace sonavi
