@@ -19,52 +19,6 @@
 namespace sonavi {
 namespace {
 
-class DiskFiles : public FileSystem {
- public:
-  bool Exists(const std::string& path) override {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-  Status ReadAll(const std::string& path, std::string* contents) override {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Status::Error("cannot read " + path);
-    contents->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return Status::Ok();
-  }
-  Status Append(const std::string& path, const std::string& bytes) override {
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-    return Status::Ok();
-  }
-  Status ReplaceAll(const std::string& path, const std::string& bytes) override {
-    const std::string temp = path + ".tmp";
-    {
-      std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-      out << bytes;
-      if (!out) return Status::Error("cannot write " + temp);
-    }
-    if (!MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      return Status::Error("cannot replace " + path);
-    }
-    return Status::Ok();
-  }
-  bool Remove(const std::string& path) override { return DeleteFileA(path.c_str()) != FALSE; }
-};
-
-class SystemLocale : public Locale {
- public:
-  int Compare(const std::string& a, const std::string& b) override {
-    return CompareStringA(LOCALE_USER_DEFAULT, 0, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) -
-           CSTR_EQUAL;
-  }
-  std::string Lower(const std::string& text) override {
-    std::string out = text;
-    if (!out.empty()) CharLowerBuffA(out.data(), static_cast<DWORD>(out.size()));
-    return out;
-  }
-  std::string TimeSeparator() override { return ":"; }
-  char DecimalSeparator() override { return ','; }
-};
-
 class ScriptedBoxes : public MessageBoxes {
  public:
   int Show(const std::string& text, uint32_t flags) override {
@@ -158,8 +112,8 @@ class PhoneBookWindow : public ::testing::Test {
   ui::Application app_{GetModuleHandleA(nullptr)};
   std::string dir_;
   std::string path_;
-  DiskFiles files_;
-  SystemLocale locale_;
+  FileSystem& files_ = SystemFileSystem();
+  Locale& locale_ = UserLocale();
   ScriptedBoxes boxes_;
   Settings settings_;
   std::vector<std::string> commands_;
