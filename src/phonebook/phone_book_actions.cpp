@@ -1,0 +1,56 @@
+#include "phone_book_actions.h"
+
+#include <utility>
+
+#include "platform/text.h"
+
+namespace sonavi {
+
+bool AcceptEntry(const std::string& name_text, const std::string& phone_text, std::string* name,
+                 std::string* phone) {
+  *name = Trim(name_text);
+  *phone = Trim(phone_text);
+  if (name->empty() || phone->empty()) return false;
+  return name->find(';') == std::string::npos && phone->find(';') == std::string::npos;
+}
+
+PhoneBookActions::PhoneBookActions(FileSystem& files, std::string path, Locale& locale,
+                                   MessageBoxes& boxes, EntryDialog& dialog)
+    : files_(files), path_(std::move(path)), locale_(locale), boxes_(boxes), dialog_(dialog) {}
+
+void PhoneBookActions::Load() {
+  const Status status = LoadPhoneBook(files_, path_, &book_);
+  if (!status.ok()) boxes_.ShowError(status.message());
+}
+
+bool PhoneBookActions::Add() {
+  PhoneBookRow entry;
+  if (!dialog_.Run(&entry.name, &entry.phone)) return false;
+  book_.Append(entry);
+  SortAndSave();
+  return true;
+}
+
+bool PhoneBookActions::Edit() {
+  PhoneBookRow entry = book_.selected_row();
+  if (!dialog_.Run(&entry.name, &entry.phone)) return false;
+  book_.SetSelectedRow(entry);
+  SortAndSave();
+  return true;
+}
+
+bool PhoneBookActions::Remove() {
+  if (boxes_.Show(kConfirmRemoveText, kMbYesNo | kMbIconQuestion) != kIdYes) return false;
+  book_.DeleteCurrentRow();
+  const Status status = SavePhoneBook(files_, path_, book_);
+  if (!status.ok()) boxes_.ShowError(status.message());
+  return true;
+}
+
+void PhoneBookActions::SortAndSave() {
+  book_.SortRowsByColumn(PhoneBook::kNameColumn, locale_);
+  const Status status = SavePhoneBook(files_, path_, book_);
+  if (!status.ok()) boxes_.ShowError(status.message());
+}
+
+}  // namespace sonavi
