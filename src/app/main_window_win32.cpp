@@ -26,7 +26,6 @@ enum ControlId {
   kSair1,
 };
 
-
 }  // namespace
 
 TForm1::TForm1(CommApi& comm_api, Registry& registry)
@@ -37,15 +36,15 @@ TForm1::TForm1(CommApi& comm_api, Registry& registry)
   serial_port1_.SetErrorNoise(255);
   serial_port1_.SetThreadQuietMode(true);
   CreateForm({"Form1", 563, 492, false, ui::Border::kSingle, false});
-  HWND memo = AddControl("EDIT", "",
-                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                         kMemo1, 8, 8, 545, 361, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_CLIENTEDGE);
+  HWND memo = AddControl(
+      "EDIT", "", WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, kMemo1,
+      8, 8, 545, 361, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_CLIENTEDGE);
   // The log is never trimmed: lift the edit control's default 30000-character limit.
   SendMessageA(memo, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
   log_font_ = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
-  HFONT fixedsys = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               FIXED_PITCH | FF_MODERN, "Fixedsys");
+  HFONT fixedsys =
+      CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Fixedsys");
   if (fixedsys) log_font_ = fixedsys;
   SendMessageA(memo, WM_SETFONT, reinterpret_cast<WPARAM>(log_font_), FALSE);
   AddEdit(kEdit1, "AT", 24, 408, 121, 21);

@@ -5,6 +5,8 @@
 #include "about/about_window_win32.h"
 #include "app/main_window_win32.h"
 #include "calllog/call_list_window_win32.h"
+#include "phonebook/entry_dialog_win32.h"
+#include "phonebook/phone_book_window_win32.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/locale.h"
@@ -32,7 +34,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The application window owns every window of the program; as a tool window it keeps
   // the program off the taskbar and out of the task list.
   HWND app_window = app.handle();
-  SetWindowLongA(app_window, GWL_EXSTYLE, GetWindowLongA(app_window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
+  SetWindowLongA(app_window, GWL_EXSTYLE,
+                 GetWindowLongA(app_window, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
   app.SetTitle(kAppTitle);
 
   Registry& registry = SystemRegistry();
@@ -45,10 +48,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     form1.monitor().Timer2Timer();
   });
   fopcoes.ShowAtStartIfNoPort();
-  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app, CallListFilePath());
+  const std::string exe_path = ExecutablePath();
+  Tfinserir finserir;
+  Tfagenda::Links phone_book_links;
+  phone_book_links.send_modem_command = [&form1](const std::string& command, int timeout_ms) {
+    return form1.monitor().SendModemCommand(command, timeout_ms);
+  };
+  phone_book_links.modem_ready = [&form1] { return form1.monitor().ModemReady(); };
+  phone_book_links.toggle_main_window = [&form1] {
+    if (form1.Visible()) {
+      form1.Hide();
+    } else {
+      form1.Show();
+    }
+  };
+  Tfagenda fagenda(SystemFileSystem(), DataFilePath(exe_path, kPhoneBookFileName), UserLocale(),
+                   app, finserir, form1.settings(), std::move(phone_book_links));
+  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
+                     DataFilePath(exe_path, "listcham.dat"));
   Tfsobre fsobre;
 
   TForm1::Links links;
+  links.lookup_name = [&fagenda](const std::string& number) { return fagenda.LookupName(number); };
+  links.show_phone_book = [&fagenda] {
+    fagenda.Show();
+    TForm1::ForceForegroundWindow(fagenda.handle());
+  };
   links.add_call = [&listcham](const std::string& number, const std::string& name) {
     return listcham.AddCall(number, name);
   };

@@ -9,7 +9,6 @@ namespace sonavi {
 
 namespace {
 
-constexpr const char kFileName[] = "listcham.dat";
 constexpr const char kClearQuestion[] = "Deseja eliminar todos os registos?";
 
 std::string TwoDigits(int value) {
@@ -19,12 +18,6 @@ std::string TwoDigits(int value) {
 }
 
 }  // namespace
-
-std::string CallListPath(const std::string& exe_path) {
-  const size_t slash = exe_path.find_last_of("\\/");
-  const std::string directory = slash == std::string::npos ? "" : exe_path.substr(0, slash);
-  return directory + "\\" + kFileName;
-}
 
 std::string FormatCallDate(const LocalTime& when) {
   char year[16];

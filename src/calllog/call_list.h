@@ -22,9 +22,6 @@ struct CallRecord {
   bool operator==(const CallRecord&) const = default;
 };
 
-// The directory of the executable's full path followed by "\listcham.dat".
-std::string CallListPath(const std::string& exe_path);
-
 // The local date as "dd-mm-yyyy" and the time as "hh:mm:ss", each ":" written as the
 // regional time separator.
 std::string FormatCallDate(const LocalTime& when);

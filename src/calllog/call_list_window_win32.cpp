@@ -19,12 +19,6 @@ constexpr int kRowHeight = 16;
 
 }  // namespace
 
-std::string CallListFilePath() {
-  char path[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  return CallListPath(std::string(path, length));
-}
-
 Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
                      const std::string& path)
     : boxes_(boxes), calls_(files, clock, locale, path) {

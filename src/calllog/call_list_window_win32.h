@@ -57,7 +57,4 @@ class Tlistcham : public ui::Form {
   int bottom_margin_ = 0;
 };
 
-// The path of "listcham.dat" beside the running executable.
-std::string CallListFilePath();
-
 }  // namespace sonavi

@@ -26,4 +26,11 @@ class FileSystem {
 
 FileSystem& SystemFileSystem();
 
+// A data file beside the program: the directory of the executable's full path, without
+// a trailing backslash, then "\" and the file's name.
+std::string DataFilePath(const std::string& exe_path, const std::string& name);
+
+// The running executable's full path.
+std::string ExecutablePath();
+
 }  // namespace sonavi

@@ -144,4 +144,10 @@ FileSystem& SystemFileSystem() {
   return files;
 }
 
+std::string ExecutablePath() {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return std::string(path, length);
+}
+
 }  // namespace sonavi

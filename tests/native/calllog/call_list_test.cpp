@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
+
 #include "fakes/fake_clock.h"
 #include "fakes/fake_locale.h"
 #include "fakes/fake_message_boxes.h"
@@ -34,10 +36,10 @@ class CallListTest : public ::testing::Test {
 
 using Rows = std::vector<CallRecord>;
 
-TEST(CallListPath, IsBesideTheExecutable) {
-  EXPECT_EQ(CallListPath("C:\\Programas\\Sonavi\\sonavi.exe"),
+TEST(DataFilePath, IsBesideTheExecutable) {
+  EXPECT_EQ(DataFilePath("C:\\Programas\\Sonavi\\sonavi.exe", "listcham.dat"),
             "C:\\Programas\\Sonavi\\listcham.dat");
-  EXPECT_EQ(CallListPath("C:\\sonavi.exe"), "C:\\listcham.dat");
+  EXPECT_EQ(DataFilePath("C:\\sonavi.exe", "listcham.dat"), "C:\\listcham.dat");
 }
 
 TEST(CallFormat, DateUsesDashesAndTimeTheRegionalSeparator) {
