@@ -142,6 +142,12 @@ void Monitor::ShowFault(const std::string& hint) {
 }
 
 void Monitor::Timer2Timer() {
+  // A handle whose device has gone stays dead even when the device comes back: close
+  // it, so that this run opens the device again.
+  if (serial_.Active() && serial_.DeviceGone()) {
+    serial_.SetActive(false);
+    modem_ready_ = false;
+  }
   if (modem_ready_) {
     const std::string reply = SendModemCommand("AT#CID?", kCommandTimeoutMs);
     const std::string first_line = reply.substr(0, reply.find('\r'));

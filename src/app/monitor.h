@@ -52,7 +52,8 @@ class Monitor {
   std::string SendModemCommand(const std::string& command, int timeout_ms);
 
   // The supervision step: checks the modem if it was initialised, otherwise opens the
-  // configured port and initialises the modem; the outcome goes to the tray icon.
+  // configured port and initialises the modem; the outcome goes to the tray icon. A port
+  // whose device has gone is closed and opened again.
   void Timer2Timer();
 
   // Text for the parser, as if the modem had sent it (must end with CR LF).

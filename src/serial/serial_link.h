@@ -22,6 +22,9 @@ class SerialLink {
   // True opens the port if closed (synchronously); false closes it.
   virtual void SetActive(bool active) = 0;
   virtual bool Active() const = 0;
+  // True once calls on the open port fail because its device has gone (a USB modem
+  // unplugged); cleared when the port is next opened.
+  virtual bool DeviceGone() const = 0;
 };
 
 }  // namespace sonavi

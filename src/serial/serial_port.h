@@ -240,7 +240,7 @@ class TSerialPort : public SerialLink {
   // ERROR_ACCESS_DENIED, ERROR_BAD_COMMAND, ERROR_GEN_FAILURE, ERROR_DEVICE_NOT_CONNECTED
   // from reading the driver's state, reading or finishing a send). Set by the worker; the
   // component does nothing about it. Cleared when the port is next opened successfully.
-  bool DeviceGone() const { return device_gone_; }
+  bool DeviceGone() const override { return device_gone_; }
   // True while the worker serves an open port.
   bool ThreadBusy() const { return thread_busy_; }
   // dwPlatformId of the system, -1 if unknown.

@@ -38,10 +38,18 @@ class FakeLink : public SerialLink {
   }
   void SetCommPort(const std::string& port) override { ports.push_back(port); }
   void SetActive(bool active_now) override {
-    if (active_now && can_open) active = true;
-    if (!active_now) active = false;
+    if (active_now && !active && can_open) {
+      active = true;
+      device_gone = false;
+      ++opens;
+    }
+    if (!active_now && active) {
+      active = false;
+      ++closes;
+    }
   }
   bool Active() const override { return active; }
+  bool DeviceGone() const override { return device_gone; }
 
   // The clusters the modem sends back for a command line (command + CR).
   void Answer(const std::string& command, std::vector<std::string> clusters) {
@@ -53,6 +61,9 @@ class FakeLink : public SerialLink {
   std::vector<std::string> ports;
   bool active = false;
   bool can_open = true;
+  bool device_gone = false;
+  int opens = 0;
+  int closes = 0;
   uint32_t answer_delay_ms = 300;
 
  private:
@@ -422,6 +433,39 @@ TEST_F(MonitorTest, CheckReinitialisesOnlyWhenCallerIdIsOff) {
     }
     EXPECT_TRUE(monitor.ModemReady());
   }
+}
+
+TEST_F(MonitorTest, UnpluggedModemIsOpenedAgainWhenItComesBack) {
+  ModemAnswersAll();
+  link.Answer("AT#CID?", {"\r\n1\r\n\r\nOK\r\n"});
+  monitor.Timer2Timer();
+  ASSERT_EQ(link.opens, 1);
+  // Unplugged: the handle is dead, the device cannot be opened yet.
+  link.device_gone = true;
+  link.can_open = false;
+  monitor.Timer2Timer();
+  EXPECT_EQ(link.closes, 1);
+  EXPECT_EQ(host.hint, "Erro ao abrir porta COM5.");
+  EXPECT_FALSE(monitor.ModemReady());
+  // Plugged back: the next run opens it and initialises the modem.
+  link.can_open = true;
+  link.sent.clear();
+  monitor.Timer2Timer();
+  EXPECT_EQ(link.opens, 2);
+  EXPECT_EQ(link.sent, (std::vector<std::string>{"AT\r", "ATZ\r", "AT#CID=1\r"}));
+  EXPECT_EQ(host.icon_index, 1);
+}
+
+TEST_F(MonitorTest, SwitchedOffModemIsRetriedOnTheOpenPort) {
+  ModemAnswersAll();
+  monitor.Timer2Timer();
+  link.Answer("AT", {});
+  link.Answer("AT#CID?", {});
+  monitor.Timer2Timer();
+  monitor.Timer2Timer();
+  EXPECT_EQ(host.hint, "Erro na comunicação com o modem.");
+  EXPECT_EQ(link.opens, 1);
+  EXPECT_EQ(link.closes, 0);
 }
 
 }  // namespace
