@@ -1,6 +1,7 @@
 #!/bin/bash
 # The simulated modem reaches a Windows program as COM5: the serial calls the program uses
 # open the port, send "AT" and read back the echo and "OK".
+# shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 
 harness_init fakemodem_smoke

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scenario scripts in tests/wine/: runs the simulated modem, maps it to a COM
 # port, starts the program under Wine in a scratch folder, waits for things to happen with a
 # bounded time-out, takes screenshots, and cleans up whatever it started.
@@ -8,8 +9,11 @@
 #   harness_map_port COMn [PATH] COMn -> the modem's link (or PATH) for later Wine processes
 #   harness_settings PORT OFF    the program's registry settings (OFF: 0 or 1)
 #   sonavi_start                 copies the exe into the scratch folder and starts it
+#   sonavi_running / sonavi_stop is the program still running / end it
 #   fakemodem_control LINE       e.g. "ring", "call 219876543 2", "send RING\r\n"
+#   fakemodem_reopen             a new pty behind the same link; sets FAKEMODEM_PTY
 #   harness_wait_log REGEX [S]   waits up to S seconds (default 10) for a modem log line
+#   harness_log_count REGEX      how many modem log lines match
 #   harness_wait_for S WHAT CMD  waits up to S seconds for CMD to succeed
 #   harness_screenshot NAME      $HARNESS_DIR/NAME.png
 #   harness_run_win32_tests FILTER [COMn]  runs win32_tests.exe on a filter under Wine
@@ -27,7 +31,7 @@ if [[ -z "${SONAVI_FAKEMODEM:-}" ]]; then
 fi
 export SONAVI_SOURCE SONAVI_BUILD SONAVI_EXE SONAVI_FAKEMODEM
 
-# shellcheck source=../../../scripts/wine-env.sh
+# shellcheck source=scripts/wine-env.sh
 source "$SONAVI_SOURCE/scripts/wine-env.sh"
 
 HARNESS_DIR=""
@@ -93,6 +97,18 @@ fakemodem_control() {
   printf '%s\n' "$1" >"$FAKEMODEM_CONTROL"
 }
 
+_harness_more_paths() { (($(wc -l <"$HARNESS_DIR/modem.out") > $1)); }
+
+# Unplugs the modem and plugs in a new one behind the same link.
+fakemodem_reopen() {
+  local before
+  before=$(wc -l <"$HARNESS_DIR/modem.out")
+  fakemodem_control reopen
+  harness_wait_for 5 "the new pty" _harness_more_paths "$before"
+  FAKEMODEM_PTY=$(tail -n 1 "$HARNESS_DIR/modem.out")
+  harness_log "fakemodem reopened on $FAKEMODEM_PTY"
+}
+
 # Maps COMn to the modem's symlink by default, so that "reopen" reaches the same port.
 harness_map_port() {
   local port=$1 path=${2:-$FAKEMODEM_LINK}
@@ -117,7 +133,14 @@ sonavi_start() {
 
 sonavi_running() { [[ -n "$SONAVI_PID" ]] && kill -0 "$SONAVI_PID" 2>/dev/null; }
 
+sonavi_stop() {
+  harness_stop_pid "$SONAVI_PID"
+  SONAVI_PID=""
+}
+
 harness_log_has() { grep -Eq -- "$1" "$FAKEMODEM_LOG" 2>/dev/null; }
+
+harness_log_count() { grep -Ec -- "$1" "$FAKEMODEM_LOG" 2>/dev/null || true; }
 
 # Waits for a line of the modem's command log ("<ms> <command>") to match an extended regex.
 harness_wait_log() {
@@ -175,10 +198,10 @@ harness_pass() {
 
 # Ends, by process id, what this scenario started.
 harness_stop_pid() {
-  local pid=$1 i
+  local pid=$1
   [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null || return 0
   kill "$pid" 2>/dev/null || true
-  for i in $(seq 30); do
+  for _ in $(seq 30); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
