@@ -8,7 +8,7 @@
 #   fakemodem_start [OPTIONS]    the modem, with --link/--log/--control set by the harness
 #   harness_map_port COMn [PATH] COMn -> the modem's link (or PATH) for later Wine processes
 #   harness_settings PORT OFF    the program's registry settings (OFF: 0 or 1)
-#   sonavi_start                 copies the exe into the scratch folder and starts it
+#   sonavi_start [--desktop]     copies the exe into the scratch folder and starts it
 #   sonavi_running / sonavi_stop is the program still running / end it
 #   fakemodem_control LINE       e.g. "ring", "call 219876543 2", "send RING\r\n"
 #   fakemodem_reopen             a new pty behind the same link; sets FAKEMODEM_PTY
@@ -120,21 +120,26 @@ harness_settings() {
   wine_settings "$1" "$2"
 }
 
-# The program keeps its data files beside the exe: each scenario runs its own copy.
+# The program keeps its data files beside the exe: each scenario runs its own copy. With
+# --desktop it runs inside a Wine virtual desktop (1024x768) that draws title bars and a
+# taskbar with the notification area, for screenshots. The program gets its own process
+# group, so that it and anything it starts end together.
 sonavi_start() {
+  local desktop=()
+  if [[ "${1:-}" == "--desktop" ]]; then desktop=(explorer "/desktop=sonavi,1024x768"); fi
   SONAVI_APP_DIR="$HARNESS_DIR/app"
   mkdir -p "$SONAVI_APP_DIR"
   cp "$SONAVI_EXE" "$SONAVI_APP_DIR/sonavi.exe"
-  (cd "$SONAVI_APP_DIR" && exec "$WINE" "$SONAVI_APP_DIR/sonavi.exe" \
+  (cd "$SONAVI_APP_DIR" && exec setsid "$WINE" "${desktop[@]}" "$SONAVI_APP_DIR/sonavi.exe" \
     >"$HARNESS_DIR/sonavi.out" 2>&1 </dev/null) &
   SONAVI_PID=$!
-  harness_log "sonavi.exe started (pid $SONAVI_PID)"
+  harness_log "sonavi.exe started ${desktop[*]} (pid $SONAVI_PID)"
 }
 
 sonavi_running() { [[ -n "$SONAVI_PID" ]] && kill -0 "$SONAVI_PID" 2>/dev/null; }
 
 sonavi_stop() {
-  harness_stop_pid "$SONAVI_PID"
+  harness_stop_group "$SONAVI_PID"
   SONAVI_PID=""
 }
 
@@ -209,11 +214,24 @@ harness_stop_pid() {
   wait "$pid" 2>/dev/null || true
 }
 
+# Ends the process group that sonavi_start created.
+harness_stop_group() {
+  local pgid=$1
+  [[ -n "$pgid" ]] || return 0
+  kill -TERM -- "-$pgid" 2>/dev/null || return 0
+  for _ in $(seq 30); do
+    kill -0 -- "-$pgid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL -- "-$pgid" 2>/dev/null || true
+  wait "$pgid" 2>/dev/null || true
+}
+
 harness_cleanup() {
   local status=$?
   trap - EXIT
   set +e
-  harness_stop_pid "$SONAVI_PID"
+  harness_stop_group "$SONAVI_PID"
   harness_stop_pid "$FAKEMODEM_PID"
   if ((HARNESS_OWN_WINE)); then wine_stop; fi
   exit "$status"
