@@ -67,9 +67,9 @@ harness_init() {
 harness_wait_for() {
   local seconds=$1 what=$2
   shift 2
-  local deadline=$((SECONDS + seconds))
+  local deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
   until "$@" >/dev/null 2>&1; do
-    if ((SECONDS >= deadline)); then
+    if ((${EPOCHREALTIME/./} >= deadline)); then
       harness_fail "timed out after ${seconds}s waiting for $what"
     fi
     sleep 0.1
