@@ -63,13 +63,16 @@ harness_init() {
   harness_log "scratch folder $HARNESS_DIR"
 }
 
+# Microseconds since the epoch. The locale may write the decimal point as a comma.
+_harness_now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }
+
 # Polls every 0.1 s until the command succeeds; fails the scenario after `seconds`.
 harness_wait_for() {
   local seconds=$1 what=$2
   shift 2
-  local deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
+  local deadline=$(($(_harness_now_us) + seconds * 1000000))
   until "$@" >/dev/null 2>&1; do
-    if ((${EPOCHREALTIME/./} >= deadline)); then
+    if (($(_harness_now_us) >= deadline)); then
       harness_fail "timed out after ${seconds}s waiting for $what"
     fi
     sleep 0.1
