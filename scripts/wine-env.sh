@@ -21,6 +21,9 @@ wine_start() {
   fi
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
     "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+    # Windows that no window manager manages: without one, Wine waits about 2 s for each
+    # hide to be confirmed. (Screenshots with frames use a Wine desktop instead.)
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
   # A persistent server, detached from our output, so each Wine process starts quickly.
   setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
