@@ -7,6 +7,7 @@
 //   sonavi_probe find CLASS TITLE        visible top-level windows with that class and title
 //                                        ("*" matches any); exit 1 when there is none
 //   sonavi_probe text HWND               the window's text
+//   sonavi_probe focus HWND              the window that has the keyboard focus in HWND's thread
 //   sonavi_probe rect HWND               left top right bottom on the screen
 //   sonavi_probe combo HWND              selected index, then one line per item
 //   sonavi_probe checked HWND            1 when the check box is ticked, else 0
@@ -82,7 +83,7 @@ bool Matches(const std::string& pattern, const std::string& value) {
 int Usage() {
   std::fprintf(stderr,
                "usage: sonavi_probe windows | children HWND | find CLASS TITLE | text HWND |"
-               " rect HWND | combo HWND | checked HWND | tips | balloons | menu |"
+               " focus HWND | rect HWND | combo HWND | checked HWND | tips | balloons | menu |"
                " taskbar-created |"
                " tray-forget CLASS\n");
   return 2;
@@ -123,6 +124,15 @@ int main(int argc, char** argv) {
     HWND window = ParseHandle(argv[2]);
     if (!IsWindow(window)) return 1;
     std::printf("%s\n", WindowText(window).c_str());
+    return 0;
+  }
+  if (command == "focus" && argc == 3) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(ParseHandle(argv[2]), nullptr);
+    if (thread == 0 || !GetGUIThreadInfo(thread, &info)) return 1;
+    std::printf("%llx\n",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(info.hwndFocus)));
     return 0;
   }
   if (command == "rect" && argc == 3) {

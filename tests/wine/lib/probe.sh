@@ -141,3 +141,15 @@ sonavi_modem_log() {
   [[ -n "$memo" ]] || return 1
   probe text "$memo" | tr -d '\r'
 }
+
+# A registry value as `reg query` shows it ("REG_SZ COM5"), or nothing when it is absent.
+wine_reg_value() {
+  "$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v name="$2" '$1 == name {$1 = ""; sub(/^ +/, ""); print; exit}'
+}
+
+# The port names in Wine's device map of serial ports, one a line, sorted.
+wine_serial_ports() {
+  "$WINE" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' |
+    awk '$2 == "REG_SZ" {print $3}' | sort
+}
