@@ -1,6 +1,7 @@
 // sonavi_probe: reads back what the screen shows of another program's windows, for the
 // scenario scripts in tests/wine/. Texts are printed as the windows hold them (Windows-1252),
-// one item per line, window handles in hexadecimal.
+// one item per line, window handles in hexadecimal. With SONAVI_PROBE_DESKTOP set it looks
+// at the windows of that Wine desktop.
 //
 //   sonavi_probe windows                 every top-level window: hwnd visible class "text" rect
 //   sonavi_probe children HWND           its child windows: hwnd id visible class "text"
@@ -94,6 +95,14 @@ int Usage() {
 int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc < 2) return Usage();
+  // A program started in a Wine desktop of its own is looked at from inside that desktop.
+  if (const char* desktop = std::getenv("SONAVI_PROBE_DESKTOP"); desktop && *desktop) {
+    HDESK handle = OpenDesktopA(desktop, 0, FALSE, GENERIC_ALL);
+    if (handle == nullptr || !SetThreadDesktop(handle)) {
+      std::fprintf(stderr, "no desktop %s\n", desktop);
+      return 2;
+    }
+  }
   const std::string command = argv[1];
   if (command == "windows") {
     for (HWND window : TopLevelWindows()) PrintWindow(window);

@@ -3,7 +3,8 @@
 # does, through the mouse and keyboard (xdotool) and through what the screen shows (the
 # probe program reads window texts, list items and tooltips back from the screen's windows).
 #
-#   probe ARGS...                  runs sonavi_probe.exe (see its usage); output in UTF-8
+#   probe ARGS...                  runs sonavi_probe.exe (see its usage); output in UTF-8;
+#                                  inside the Wine desktop PROBE_DESKTOP when that is set
 #   probe_wait_window S CLASS TITLE  waits up to S seconds for a visible top-level window;
 #                                  prints its handle
 #   probe_wait_gone S HWND         waits up to S seconds for the window to be hidden or gone
@@ -13,6 +14,7 @@
 #   tray_wait_tip S TEXT           hovers over the tray icon until its tip reads TEXT
 #   tray_wait_balloon S TEXT [OLD]  waits for a balloon (see below)
 #   sonavi_modem_log               the lines of the diagnostic panel's modem log
+#   pty_users                      how many processes besides the modem hold its pty open
 #   tray_menu ITEM                 opens the tray menu with the right button and clicks
 #                                  ITEM (0 Agenda, 1 Lista de Chamadas, 2 Opções..., 3
 #                                  Sobre..., 4 Sair)
@@ -21,7 +23,8 @@ PROBE_EXE="$SONAVI_BUILD/sonavi_probe.exe"
 
 probe() {
   [[ -f "$PROBE_EXE" ]] || harness_fail "no $PROBE_EXE"
-  "$WINE" "$PROBE_EXE" "$@" </dev/null 2>/dev/null | iconv -f CP1252 -t UTF-8
+  SONAVI_PROBE_DESKTOP="${PROBE_DESKTOP:-}" "$WINE" "$PROBE_EXE" "$@" </dev/null 2>/dev/null |
+    iconv -f CP1252 -t UTF-8
   return "${PIPESTATUS[0]}"
 }
 
@@ -56,16 +59,24 @@ probe_click() {
   xdotool mousemove $(((r[0] + r[2]) / 2)) $(((r[1] + r[3]) / 2)) click "$button"
 }
 
-# The icon sits in Wine's own tray window, or in the taskbar of a Wine desktop.
+# The icon sits in Wine's own tray window, as a window of its own, or (inside a Wine
+# desktop) at the right end of the taskbar, where the program's icon is the only one.
 tray_icon_centre() {
   local tray icon r
-  for tray in $(probe find __winex11_standalone_tray '*') $(probe find Shell_TrayWnd '*'); do
-    icon=$(probe children "$tray" | awk '$4 == "__winex11_tray_icon" || $4 == "TrayNotifyWnd" {print $1; exit}')
+  for tray in $(probe find __winex11_standalone_tray '*'); do
+    icon=$(probe children "$tray" | awk '$4 == "__winex11_tray_icon" {print $1; exit}')
     [[ -n "$icon" ]] || continue
     read -r -a r < <(probe rect "$icon") || continue
     echo "$(((r[0] + r[2]) / 2)) $(((r[1] + r[3]) / 2))"
     return 0
   done
+  if [[ -n "${PROBE_DESKTOP:-}" ]]; then
+    tray=$(probe find Shell_TrayWnd '*' | head -n 1)
+    [[ -n "$tray" ]] || return 1
+    read -r -a r < <(probe rect "$tray") || return 1
+    echo "$((r[2] - 12)) $(((r[1] + r[3]) / 2))"
+    return 0
+  fi
   return 1
 }
 
@@ -152,4 +163,10 @@ wine_reg_value() {
 wine_serial_ports() {
   "$WINE" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' |
     awk '$2 == "REG_SZ" {print $3}' | sort
+}
+
+# How many processes other than the simulated modem hold its pty open.
+pty_users() {
+  find /proc/[0-9]*/fd -maxdepth 1 -lname "$FAKEMODEM_PTY" 2>/dev/null |
+    grep -vc "^/proc/$FAKEMODEM_PID/" || true
 }
