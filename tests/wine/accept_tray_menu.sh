@@ -2,16 +2,17 @@
 # The tray menu, inside a Wine desktop with a taskbar: the right button on the icon opens
 # it; "Opções..." opens the options dialog, and again while it is open changes nothing;
 # "Sobre..." shows the about window; "Sair" ends the program, which lets go of the modem's
-# port. Keeps pictures of the menu, the dialog and the about window in docs/screenshots/.
+# port. Keeps pictures of the menu, the dialog and the about window in $SONAVI_SCREENSHOTS
+# (the scratch folder by default; docs/screenshots/ for the README's pictures).
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/probe.sh"
 
 key='HKCU\Software\Borvane\Sonavi'
-shots="$SONAVI_SOURCE/docs/screenshots"
 
 harness_init accept_tray_menu
+shots="${SONAVI_SCREENSHOTS:-$HARNESS_DIR/screenshots}"
 fakemodem_start
 harness_map_port COM5
 harness_settings COM5 1
