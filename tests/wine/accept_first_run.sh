@@ -2,7 +2,8 @@
 # First run, no settings yet: the tray tip says that no port is set, the options dialog
 # "Opções" opens by itself with the ports the system lists and the blank item chosen, and
 # nothing is sent anywhere. Choosing the modem's port with the keyboard and pressing OK
-# stores the port and the loudspeaker setting and initialises the modem at once.
+# stores the port and the loudspeaker setting and initialises the modem at once, and the
+# icon changes to its caller-ID picture.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
@@ -18,6 +19,7 @@ sonavi_start
 
 dialog=$(probe_wait_window 30 SonaviForm "Opções")
 tray_wait_tip 15 "Porta do modem não definida."
+[[ "$(tray_icon_state)" == fault ]] || harness_fail "the icon does not show the fault"
 combo=$(probe_child "$dialog" ComboBox)
 check=$(probe_child "$dialog" Button "&Desligar o altifalante do modem ao marcar")
 [[ -n "$combo" && -n "$check" ]] || harness_fail "the dialog lacks its port list or check box"
@@ -49,5 +51,6 @@ harness_wait_log '^[0-9]+ AT#CID=1$' 10
 [[ "$(wine_reg_value "$key" Port)" == "REG_SZ COM5" ]] || harness_fail "Port not stored as COM5"
 [[ "$(wine_reg_value "$key" DesligAltif)" == "REG_SZ 0" ]] ||
   harness_fail "DesligAltif not stored as 0"
+harness_wait_for 10 "the caller-ID picture" eval '[[ "$(tray_icon_state)" == ready ]]'
 sonavi_running || harness_fail "the program ended"
 harness_pass

@@ -14,6 +14,7 @@
 #   tray_wait_tip S TEXT           hovers over the tray icon until its tip reads TEXT
 #   tray_wait_balloon S TEXT [OLD]  waits for a balloon (see below)
 #   sonavi_modem_log               the lines of the diagnostic panel's modem log
+#   tray_icon_state                fault or ready: the picture the icon shows
 #   pty_users                      how many processes besides the modem hold its pty open
 #   tray_menu ITEM                 opens the tray menu with the right button and clicks
 #                                  ITEM (0 Agenda, 1 Lista de Chamadas, 2 Opções..., 3
@@ -169,4 +170,30 @@ wine_serial_ports() {
 pty_users() {
   find /proc/[0-9]*/fd -maxdepth 1 -lname "$FAKEMODEM_PTY" 2>/dev/null |
     grep -vc "^/proc/$FAKEMODEM_PID/" || true
+}
+
+# Which of the program's two tray pictures the screen shows, by its colours: "fault" (the
+# grey handset with the red sign) or "ready" (the green handset). The pointer and its tip
+# are moved out of the way first. (The tray may leave a fringe of the old picture around
+# the new one, so pictures are told apart by colour, not compared pixel for pixel.)
+tray_icon_state() {
+  local xy counts
+  read -r -a xy < <(tray_icon_centre) || return 1
+  xdotool mousemove 600 700
+  harness_wait_for 10 "the tip to go" eval '[[ -z "$(probe tips)" ]]'
+  counts=$(xwd -root -display "$DISPLAY" 2>/dev/null |
+    convert xwd:- -crop "16x16+$((xy[0] - 8))+$((xy[1] - 8))" -depth 8 txt:- |
+    awk -F'[(),]' 'NR > 1 {
+        r = $3 + 0; g = $4 + 0; b = $5 + 0
+        if (r > 180 && g < 90 && b < 90) red++
+        if (g > 140 && r < 130 && b < 150) green++
+      } END { print red + 0, green + 0 }')
+  read -r -a counts <<<"$counts"
+  if ((counts[0] >= 8)); then
+    echo fault
+  elif ((counts[1] >= 40)); then
+    echo ready
+  else
+    echo unknown
+  fi
 }
