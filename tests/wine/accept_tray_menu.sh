@@ -39,7 +39,8 @@ TRAY_MENU_SHOT=menu_open
 tray_menu 2
 read -r -a m <<<"$TRAY_MENU"
 mkdir -p "$shots"
-convert "$HARNESS_DIR/menu_open.png" -crop "$((1024 - m[0] + 8))x$((768 - m[1] + 8))+$((m[0] - 8))+$((m[1] - 8))" \
+convert "$HARNESS_DIR/menu_open.png" \
+  -crop "$((1024 - m[0] + 8))x$((768 - m[1] + 8))+$((m[0] - 8))+$((m[1] - 8))" \
   +repage -strip "png8:$shots/tray_menu.png"
 unset TRAY_MENU_SHOT
 dialog=$(probe_wait_window 10 SonaviForm "Opções")
@@ -55,7 +56,7 @@ tray_menu 2
 harness_wait_for 10 "the menu to close" eval '! probe menu'
 [[ "$(probe find SonaviForm "Opções")" == "$dialog" ]] ||
   harness_fail "a second 'Opções...' changed the dialog"
-# Escape leaves it without storing anything.
+# "Cancelar" closes it without storing anything.
 probe_click "$(probe_child "$dialog" Button "&Cancelar")"
 probe_wait_gone 10 "$dialog"
 [[ "$(wine_reg_value "$key" DesligAltif)" == "REG_SZ 1" ]] || harness_fail "Cancel stored the options"
