@@ -9,15 +9,17 @@ Tfopcoes::Tfopcoes(Settings& settings, Registry& registry, MessageBoxes& boxes,
                    std::function<void()> reinitialise)
     : choice_(settings, registry, boxes, UserLocale(), std::move(reinitialise)) {
   CreateForm({"Opções", 262, 126, false, ui::Border::kDialog, false});
-  // The label comes just before the list, so its accelerator focuses the list.
-  AddLabel("&Porta onde está ligado o modem:", 8, 16, 170, 13, kLabel1);
+  // The label stands above the list (and comes just before it, so its accelerator focuses
+  // the list), and the check box may wrap: the texts fit whatever font the system
+  // substitutes for "MS Sans Serif".
+  AddLabel("&Porta onde está ligado o modem:", 8, 8, 246, 15, kLabel1);
   // The items go in already in the sorted list's order.
-  AddControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kComboBox1, 184, 12, 65,
+  AddControl("COMBOBOX", "", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kComboBox1, 8, 25, 65,
              200);
-  AddControl("BUTTON", "&Desligar o altifalante do modem ao marcar", WS_TABSTOP | BS_AUTOCHECKBOX,
-             kCbDesligAltif, 8, 48, 246, 17);
-  AddControl("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 48, 88, 75, 25);
-  AddButton(IDCANCEL, "&Cancelar", 136, 88, 75, 25);
+  AddControl("BUTTON", "&Desligar o altifalante do modem ao marcar",
+             WS_TABSTOP | BS_AUTOCHECKBOX | BS_MULTILINE, kCbDesligAltif, 8, 52, 246, 30);
+  AddControl("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, 48, 92, 75, 25);
+  AddButton(IDCANCEL, "&Cancelar", 136, 92, 75, 25);
   SetDefaultButton(IDOK);
 
   // FormCreate.
