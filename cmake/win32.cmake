@@ -28,6 +28,7 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB_RECURSE win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+list(FILTER win32_test_sources EXCLUDE REGEX "/tests/win32/probe/")
 add_executable(win32_tests ${win32_test_sources} ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
 sonavi_target(win32_tests)
 target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32)
@@ -39,6 +40,18 @@ add_dependencies(win32_tests sonavi)
 add_test(NAME win32_tests COMMAND win32_tests)
 set_tests_properties(win32_tests PROPERTIES ENVIRONMENT "SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM}")
 set_tests_properties(win32_tests PROPERTIES TIMEOUT 600)
+
+# Small programs of their own that the scenarios use to look at the real exe's windows:
+# each tests/win32/probe/NAME.cpp becomes NAME.exe in the build folder.
+file(GLOB probe_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/probe/*.cpp)
+foreach(probe IN LISTS probe_sources)
+  get_filename_component(probe_name ${probe} NAME_WE)
+  add_executable(${probe_name} ${probe})
+  target_compile_options(${probe_name} PRIVATE ${SONAVI_CXX_FLAGS})
+  target_link_libraries(${probe_name} PRIVATE comctl32 user32 kernel32)
+  target_link_options(${probe_name} PRIVATE -static)
+  add_dependencies(win32_tests ${probe_name})
+endforeach()
 
 # Scenario tests that run the real exe under Wine (scripts under tests/wine/).
 file(GLOB wine_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.sh)
