@@ -13,7 +13,9 @@
 #   ui_grid TITLE                  "rows sel" of the grid of window TITLE
 #   ui_key KEYS...                 key presses (xdotool names: alt+a, Return, Delete)
 #   ui_type TEXT                   types TEXT
+#   ui_wait_started S              waits up to S seconds for all the program's windows
 #   ui_tray_click [double|right]   clicks the program's icon in the taskbar's tray area
+#   ui_menu_pick N                 chooses the N-th item of the popup menu that is open
 #   ui_window_shot TITLE FILE      a picture of one window (frame included)
 
 UI_DESKTOP=sonavi
@@ -146,6 +148,15 @@ ui_type() { xdotool type --delay 40 "$1"; }
 # read off the screen, as a person would find it.
 UI_TRAY_X=""
 UI_TRAY_Y=""
+
+# The program has created all its windows (the about window comes last) and runs its
+# message loop.
+_ui_started() {
+  ui_dump
+  awk -F'\t' '$1 == "W" && $4 == "SonaviForm" && $8 == "About..." { found = 1 } END { exit !found }' \
+    "$UI_DUMP"
+}
+ui_wait_started() { harness_wait_for "$1" "the program's windows" _ui_started; }
 _ui_find_tray_icon() {
   local shot="$HARNESS_DIR/tray.png" box
   xwd -root -display "$DISPLAY" 2>/dev/null | convert xwd:- -crop 120x20+904+748 +repage \
@@ -160,11 +171,13 @@ _ui_find_tray_icon() {
 
 ui_tray_click() {
   local how=${1:-double}
-  if [[ -z "$UI_TRAY_X" ]]; then
-    harness_wait_for 20 "the tray icon" _ui_find_tray_icon
-    _ui_find_tray_icon
-  fi
+  # Every run of the program has a new desktop: look for the icon each time.
+  harness_wait_for 20 "the tray icon" _ui_find_tray_icon
+  # The pointer comes from elsewhere, so that Wine sees it arrive over the icon.
+  xdotool mousemove "$((UI_TRAY_X - 200))" "$((UI_TRAY_Y - 200))"
+  sleep 0.1
   xdotool mousemove "$UI_TRAY_X" "$UI_TRAY_Y"
+  sleep 0.1
   case $how in
     double) xdotool click --repeat 2 --delay 100 1 ;;
     right) xdotool click 3 ;;
