@@ -18,8 +18,6 @@ BOOK="$HARNESS_DIR/app/agenda.dat"
 
 harness_wait_log '^[0-9]+ AT#CID=1$' 30
 ui_wait_started 30
-
-ui_wait_started 30
 ui_tray_click double
 ui_wait_window 10 Agenda "&Procurar"
 ui_wait_foreground 10 Agenda
