@@ -185,13 +185,17 @@ ui_tray_click() {
   esac
 }
 
-# Picks an item of the popup menu that is open, by its place in the menu (separators are
-# skipped by the arrow keys): ui_menu_pick 2 chooses the second item.
+# Clicks the N-th item of the popup menu that is open. Wine draws menu items 18 pixels
+# high, a separator 8; the program's tray menu has a separator after every item (pitch
+# 26), a single-item menu needs none.
 ui_menu_pick() {
+  local n=$1 pitch=${2:-26} rect left top
   harness_wait_for 10 "the popup menu" _ui_menu_up
-  local n
-  for ((n = 0; n < $1; n++)); do ui_key Down; done
-  ui_key Return
+  rect=$(_ui_visible | awk -F'\t' '$1 == "W" && $5 == "#32768" { print $3; exit }')
+  IFS=, read -r left top _ _ <<<"$rect"
+  xdotool mousemove "$((left + 40))" "$((top + 11 + pitch * (n - 1)))"
+  sleep 0.2
+  xdotool click 1
 }
 
 _ui_menu_up() {
