@@ -29,6 +29,7 @@ dial_with_speaker_off() {
   ui_tray_click double
   ui_wait_window 10 Agenda "&Procurar"
   ui_wait_foreground 10 Agenda
+  ui_wait_focus 10 Agenda 202
   ui_type "98765"
   ui_key Return
   ui_wait_grid 10 Agenda "2 1"

@@ -21,12 +21,14 @@ ui_wait_started 30
 ui_tray_click double
 ui_wait_window 10 Agenda "&Procurar"
 ui_wait_foreground 10 Agenda
+ui_wait_focus 10 Agenda 202
 [[ ! -e "$BOOK" ]] || harness_fail "agenda.dat exists before the first entry"
 [[ "$(ui_grid Agenda)" == "1 0" ]] || harness_fail "an empty phone book is one empty row"
 
 # Fills the entry dialog that is up and presses Return.
 entry() {
   ui_wait_window 10 Agenda "&Nome:"
+  ui_wait_focus 10 Agenda 101
   ui_type "$1"
   ui_key Tab
   ui_type "$2"
@@ -69,6 +71,7 @@ ui_window_shot Agenda "$HARNESS_DIR/phonebook.png"
 # Cancel changes nothing.
 ui_key alt+a
 ui_wait_window 10 Agenda "&Nome:"
+ui_wait_focus 10 Agenda 101
 ui_type "Xavier"
 ui_key Escape
 ui_wait_gone 10 Agenda "&Nome:"
@@ -78,6 +81,7 @@ ui_book_is "$BOOK" "ana;218" "Ana;21555" "Bruno;300" "Zé;219876543" ||
 # Searching: the search box has the focus; Return steps through the matches below the
 # selection and starts again at the top. "ANA" finds ana and Ana; "21" finds telephones.
 ui_wait_grid 10 Agenda "4 0"
+ui_wait_focus 10 Agenda 202
 ui_type "ANA"
 ui_key Return
 ui_wait_grid 10 Agenda "4 1"
@@ -108,6 +112,7 @@ ui_wait_grid 10 Agenda "4 2"
 # saved, the order kept.
 ui_key alt+e
 ui_wait_window 10 Agenda "&Nome:"
+ui_wait_focus 10 Agenda 101
 ui_window_up Agenda "Bruno" || harness_fail "the entry dialog does not show the selected name"
 ui_key alt+t
 ui_type "301"
@@ -128,6 +133,7 @@ row_centre() {
 # shellcheck disable=SC2046
 xdotool mousemove $(row_centre 3) click --repeat 2 --delay 100 1
 ui_wait_window 10 Agenda "&Nome:"
+ui_wait_focus 10 Agenda 101
 ui_window_up Agenda "Zé" || harness_fail "double click did not edit the row of Zé"
 ui_key alt+n
 ui_type "Abel"
@@ -158,6 +164,7 @@ ui_wait_window 10 Form1 "enviar"
 IFS=, read -r _ top right bottom <<<"$(ui_window_rect Agenda)"
 xdotool mousemove "$((right - 8))" "$(((top + bottom) / 2))" click 1
 ui_wait_foreground 10 Agenda
+ui_wait_focus 10 Agenda 201
 ui_key alt+z
 ui_wait_gone 10 Form1
 

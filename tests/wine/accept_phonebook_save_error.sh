@@ -22,10 +22,12 @@ ui_wait_started 30
 ui_tray_click double
 ui_wait_window 10 Agenda "&Procurar"
 ui_wait_foreground 10 Agenda
+ui_wait_focus 10 Agenda 202
 
 mkdir "$BOOK.tmp"
 ui_key alt+a
 ui_wait_window 10 Agenda "&Nome:"
+ui_wait_focus 10 Agenda 101
 ui_type "Carla"
 ui_key Tab
 ui_type "22"
@@ -48,6 +50,7 @@ ui_wait_grid 10 Agenda "3 0"
 rmdir "$BOOK.tmp"
 ui_key alt+a
 ui_wait_window 10 Agenda "&Nome:"
+ui_wait_focus 10 Agenda 101
 ui_type "Abel"
 ui_key Tab
 ui_type "23"

@@ -11,6 +11,7 @@
 #   ui_wait_box S TEXT             waits up to S seconds for a message box showing TEXT
 #   ui_click_control TITLE TEXT    clicks the control TEXT of window TITLE
 #   ui_grid TITLE                  "rows sel" of the grid of window TITLE
+#   ui_wait_focus S TITLE ID       waits for the keyboard focus on control ID of TITLE
 #   ui_key KEYS...                 key presses (xdotool names: alt+a, Return, Delete)
 #   ui_type TEXT                   types TEXT
 #   ui_wait_started S              waits up to S seconds for all the program's windows
@@ -130,6 +131,20 @@ ui_foreground_title() {
 _ui_foreground_is() { [[ "$(ui_foreground_title)" == "$1" ]]; }
 ui_wait_foreground() {
   harness_wait_for "$1" "the window '$2' in front" _ui_foreground_is "$2"
+}
+
+# The keyboard focus is on control ID of the window TITLE (the window in front).
+ui_focus_is() {
+  ui_dump
+  awk -F'\t' -v t="$1" -v id="$2" '
+    $1 == "W" { title[$2] = $8 }
+    $1 == "C" { parent[$2] = $3; cid[$2] = $4 }
+    $1 == "F" { focus = $4 }
+    END { exit !(focus in cid && cid[focus] == id && title[parent[focus]] == t) }' "$UI_DUMP"
+}
+
+ui_wait_focus() {
+  harness_wait_for "$1" "the focus on control $3 of '$2'" ui_focus_is "$2" "$3"
 }
 
 # Keys go where a person's would: to the desktop window under the pointer, which hands
