@@ -64,8 +64,8 @@ BOOL CALLBACK PrintChild(HWND hwnd, LPARAM) {
   if (ClassOf(hwnd) == WC_LISTVIEWA) {
     // Index messages carry no pointers, so they work across processes.
     const LRESULT rows = SendMessageA(hwnd, LVM_GETITEMCOUNT, 0, 0);
-    const LRESULT selected = SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
-                                          MAKELPARAM(LVNI_SELECTED, 0));
+    const LRESULT selected =
+        SendMessageA(hwnd, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), MAKELPARAM(LVNI_SELECTED, 0));
     std::printf("\trows=%ld sel=%ld", static_cast<long>(rows), static_cast<long>(selected));
   }
   std::printf("\n");

@@ -173,7 +173,7 @@ _ui_started() {
 }
 ui_wait_started() { harness_wait_for "$1" "the program's windows" _ui_started; }
 _ui_find_tray_icon() {
-  local shot="$HARNESS_DIR/tray.png" box
+  local shot="$HARNESS_DIR/tray.png" box w h x y
   xwd -root -display "$DISPLAY" 2>/dev/null | convert xwd:- -crop 120x20+904+748 +repage \
     "$shot" 2>/dev/null || return 1
   # The tray area is plain white; the trimmed box is the icon (WxH+X+Y).
