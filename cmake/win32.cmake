@@ -41,17 +41,16 @@ add_test(NAME win32_tests COMMAND win32_tests)
 set_tests_properties(win32_tests PROPERTIES ENVIRONMENT "SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM}")
 set_tests_properties(win32_tests PROPERTIES TIMEOUT 600)
 
-# Small programs of their own that the scenarios use to look at the real exe's windows:
-# each tests/win32/probe/NAME.cpp becomes NAME.exe in the build folder.
-file(GLOB probe_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/probe/*.cpp)
-foreach(probe IN LISTS probe_sources)
-  get_filename_component(probe_name ${probe} NAME_WE)
-  add_executable(${probe_name} ${probe})
-  target_compile_options(${probe_name} PRIVATE ${SONAVI_CXX_FLAGS})
-  target_link_libraries(${probe_name} PRIVATE comctl32 user32 kernel32)
-  target_link_options(${probe_name} PRIVATE -static)
-  add_dependencies(win32_tests ${probe_name})
-endforeach()
+# Reads other programs' windows for the scenario scripts.
+add_executable(sonavi_probe ${PROJECT_SOURCE_DIR}/tests/win32/probe/probe.cpp)
+sonavi_target(sonavi_probe)
+target_link_libraries(sonavi_probe PRIVATE shell32 user32)
+target_link_options(sonavi_probe PRIVATE -static)
+# The phone book, dialling and call list scenarios' look at the windows of a Wine desktop.
+add_executable(phonebook_probe ${PROJECT_SOURCE_DIR}/tests/win32/probe/phonebook_probe.cpp)
+sonavi_target(phonebook_probe)
+target_link_libraries(phonebook_probe PRIVATE comctl32 user32)
+target_link_options(phonebook_probe PRIVATE -static)
 
 # Scenario tests that run the real exe under Wine (scripts under tests/wine/).
 file(GLOB wine_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.sh)
