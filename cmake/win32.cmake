@@ -46,6 +46,11 @@ add_executable(sonavi_probe ${PROJECT_SOURCE_DIR}/tests/win32/probe/probe.cpp)
 sonavi_target(sonavi_probe)
 target_link_libraries(sonavi_probe PRIVATE shell32 user32)
 target_link_options(sonavi_probe PRIVATE -static)
+# The phone book, dialling and call list scenarios' look at the windows of a Wine desktop.
+add_executable(phonebook_probe ${PROJECT_SOURCE_DIR}/tests/win32/probe/phonebook_probe.cpp)
+sonavi_target(phonebook_probe)
+target_link_libraries(phonebook_probe PRIVATE comctl32 user32)
+target_link_options(phonebook_probe PRIVATE -static)
 
 # Scenario tests that run the real exe under Wine (scripts under tests/wine/).
 file(GLOB wine_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.sh)
