@@ -20,13 +20,13 @@ harness_settings COM5 0
 sonavi_start
 faults_wait_ready 1 30
 
-# The Wine server of this prefix works in /tmp/.wine-UID/server-DEV-INODE of the prefix.
-server_dir=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" \
-  "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")
+# The Wine server of this prefix works in a folder named after the prefix's device and
+# inode: .../server-DEV-INODE.
+server_dir=$(printf '/server-%x-%x' "$(stat -c '%d' "$WINEPREFIX")" "$(stat -c '%i' "$WINEPREFIX")")
 server_pid=""
 for cwd in /proc/[0-9]*/cwd; do
-  if [[ "$(readlink "$cwd" 2>/dev/null)" == "$server_dir" &&
-    "$(cat "${cwd%/cwd}/comm" 2>/dev/null)" == wineserver ]]; then
+  if [[ "$(readlink "$cwd" 2>/dev/null)" == *"$server_dir" &&
+    "$(cat "${cwd%/cwd}/comm" 2>/dev/null)" == wineserver* ]]; then
     server_pid=${cwd#/proc/}
     server_pid=${server_pid%/cwd}
   fi
