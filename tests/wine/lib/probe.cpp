@@ -10,6 +10,9 @@
 //                           returns once the dialog has closed again (the supervision run
 //                           that confirming starts has ended then)
 //   probe tray              exit 0 when the tray icon's hidden window exists
+//   probe wait-tray         prints "ready", then waits (60 s at most, polling every 2 ms)
+//                           for the tray icon's hidden window and prints when it came, in
+//                           QueryPerformanceCounter microseconds
 //   probe syserr CODE       the system's text for an error code, as the program shows it
 #include <fcntl.h>
 #include <io.h>
@@ -24,9 +27,7 @@ namespace {
 constexpr char kFormClass[] = "SonaviForm";
 constexpr char kTrayClass[] = "SonaviTrayWindow";
 constexpr char kAppTitle[] = "Sonavi";
-constexpr char kOptionsTitle[] =
-    "Op\xE7\xF5"
-    "es";
+constexpr char kOptionsTitle[] = "Opções";  // built with -fexec-charset=CP1252
 constexpr int kMemoId = 100;
 constexpr int kOptionsCommand = 202;  // the tray menu's "Opções..."
 constexpr DWORD kAnswerMs = 30000;
@@ -182,6 +183,23 @@ int SystemErrorText(DWORD code) {
   return text.empty() ? 1 : 0;
 }
 
+int WaitTray() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  std::printf("ready\n");
+  std::fflush(stdout);
+  const DWORD start = GetTickCount();
+  while (FindTop(kTrayClass, nullptr, false) == nullptr) {
+    if (GetTickCount() - start > 60000) return 1;
+    Sleep(2);
+  }
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  std::printf("%lld\n", now.QuadPart / frequency.QuadPart * 1000000 +
+                            now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,8 +209,10 @@ int main(int argc, char** argv) {
   if (command == "error-box") return ErrorBoxText();
   if (command == "dismiss") return Dismiss();
   if (command == "options-ok") return OptionsOk(argc > 2 ? argv[2] : nullptr);
+  if (command == "wait-tray") return WaitTray();
   if (command == "tray") return FindTop(kTrayClass, nullptr, false) != nullptr ? 0 : 1;
   if (command == "syserr" && argc > 2) return SystemErrorText(std::strtoul(argv[2], nullptr, 10));
-  std::fprintf(stderr, "usage: probe memo|error-box|dismiss|options-ok [PORT]|tray|syserr CODE\n");
+  std::fprintf(
+      stderr, "usage: probe memo|error-box|dismiss|options-ok [PORT]|tray|wait-tray|syserr CODE\n");
   return 2;
 }
