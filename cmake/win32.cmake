@@ -28,6 +28,7 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB_RECURSE win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
+list(FILTER win32_test_sources EXCLUDE REGEX "/tests/win32/probe/")
 add_executable(win32_tests ${win32_test_sources} ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
 sonavi_target(win32_tests)
 target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32)
@@ -39,6 +40,12 @@ add_dependencies(win32_tests sonavi)
 add_test(NAME win32_tests COMMAND win32_tests)
 set_tests_properties(win32_tests PROPERTIES ENVIRONMENT "SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM}")
 set_tests_properties(win32_tests PROPERTIES TIMEOUT 600)
+
+# Reads other programs' windows for the scenario scripts.
+add_executable(sonavi_probe ${PROJECT_SOURCE_DIR}/tests/win32/probe/probe.cpp)
+sonavi_target(sonavi_probe)
+target_link_libraries(sonavi_probe PRIVATE shell32 user32)
+target_link_options(sonavi_probe PRIVATE -static)
 
 # Scenario tests that run the real exe under Wine (scripts under tests/wine/).
 file(GLOB wine_scenarios CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.sh)

@@ -8,6 +8,25 @@ namespace sonavi {
 
 namespace {
 
+// Lists names with RegEnumValueA or RegEnumKeyExA, in the registry's order.
+template <typename Enumerate>
+std::vector<std::string> EnumerateNames(DWORD max_length, Enumerate enumerate) {
+  std::vector<std::string> names;
+  std::vector<char> buffer(max_length + 1);
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(buffer.size());
+    const LONG result = enumerate(index, buffer.data(), &length);
+    if (result == ERROR_MORE_DATA) {  // a longer name added since the size was asked
+      buffer.resize(buffer.size() * 2 + 256);
+      --index;
+      continue;
+    }
+    if (result != ERROR_SUCCESS) break;
+    names.emplace_back(buffer.data(), length);
+  }
+  return names;
+}
+
 class Win32RegKey : public RegKey {
  public:
   explicit Win32RegKey(HKEY key) : key_(key) {}
@@ -17,48 +36,24 @@ class Win32RegKey : public RegKey {
 
   std::vector<std::string> ValueNames() override {
     DWORD max_length = 0;
-    std::vector<std::string> names;
     if (RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          &max_length, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      return names;
+      return {};
     }
-    std::vector<char> buffer(max_length + 1);
-    for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(buffer.size());
-      const LONG result =
-          RegEnumValueA(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-      if (result == ERROR_MORE_DATA) {  // a value added since the size was asked
-        buffer.resize(buffer.size() * 2 + 256);
-        --index;
-        continue;
-      }
-      if (result != ERROR_SUCCESS) break;
-      names.emplace_back(buffer.data(), length);
-    }
-    return names;
+    return EnumerateNames(max_length, [this](DWORD index, char* name, DWORD* length) {
+      return RegEnumValueA(key_, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   std::vector<std::string> SubKeyNames() override {
     DWORD max_length = 0;
-    std::vector<std::string> names;
     if (RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, &max_length, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      return names;
+      return {};
     }
-    std::vector<char> buffer(max_length + 1);
-    for (DWORD index = 0;; ++index) {
-      DWORD length = static_cast<DWORD>(buffer.size());
-      const LONG result =
-          RegEnumKeyExA(key_, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-      if (result == ERROR_MORE_DATA) {
-        buffer.resize(buffer.size() * 2 + 256);
-        --index;
-        continue;
-      }
-      if (result != ERROR_SUCCESS) break;
-      names.emplace_back(buffer.data(), length);
-    }
-    return names;
+    return EnumerateNames(max_length, [this](DWORD index, char* name, DWORD* length) {
+      return RegEnumKeyExA(key_, index, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
   }
 
   bool QueryValue(const std::string& name, RegValue* value) override {

@@ -120,6 +120,12 @@ void Form::Show() {
   ShowWindow(window_, SW_SHOW);
   if (!was_visible) OnShow();
   SetForegroundWindow(window_);
+  // As a dialog does: unless the form chose otherwise, the keyboard goes to its first
+  // control, not to the bare window, where keys would do nothing.
+  if (!IsChild(window_, GetFocus())) {
+    HWND first = GetNextDlgTabItem(window_, nullptr, FALSE);
+    if (first != nullptr) SetFocus(first);
+  }
 }
 
 void Form::Hide() { ShowWindow(window_, SW_HIDE); }
@@ -205,6 +211,17 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_NEXTDLGCTL: {
+      // Sent by the dialog keys (a label's accelerator moves on to the control after it);
+      // only dialog windows handle it by themselves.
+      HWND target = reinterpret_cast<HWND>(wparam);
+      if (LOWORD(lparam) == 0) {
+        HWND focus = GetFocus();
+        target = GetNextDlgTabItem(window_, IsChild(window_, focus) ? focus : nullptr, wparam != 0);
+      }
+      if (target != nullptr) SetFocus(target);
+      return 0;
+    }
     case DM_GETDEFID:
       return default_button_ ? MAKELRESULT(default_button_, DC_HASDEFID) : 0;
     case WM_SIZE:

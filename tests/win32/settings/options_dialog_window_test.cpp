@@ -147,5 +147,19 @@ TEST_F(OptionsDialogWindowTest, ReturnPressesOk) {
   EXPECT_EQ(reinitialised_, 1);
 }
 
+TEST_F(OptionsDialogWindowTest, KeyboardGoesToThePortListAndItsLabelLeadsThere) {
+  auto dialog = Open();
+  dialog->Show();
+  app_.ProcessMessages();
+  EXPECT_EQ(GetFocus(), dialog->combo_box());
+
+  // Alt+P, the label's accelerator, from the check box back to the list.
+  SetFocus(dialog->check_box());
+  PostMessageA(dialog->check_box(), WM_SYSCHAR, 'p', 1 << 29);
+  app_.ProcessMessages();
+  EXPECT_EQ(GetFocus(), dialog->combo_box());
+  dialog->Hide();
+}
+
 }  // namespace
 }  // namespace sonavi
