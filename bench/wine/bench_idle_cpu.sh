@@ -13,7 +13,7 @@ SECONDS_IDLE=${BENCH_IDLE_SECONDS:-60}
 HZ=$(getconf CLK_TCK)
 
 harness_init bench_idle_cpu
-faults_probe_build
+faults_remote_build
 fakemodem_start
 harness_map_port COM5
 harness_settings COM5 0

@@ -1,8 +1,8 @@
 #!/bin/bash
 # Start-up time to the tray icon, BENCH_STARTS times (default 5) each:
 #  - the real program: from launching it under Wine until its tray icon's window exists
-#    (a probe started beforehand polls for it every 2 ms; the icon goes into the tray
-#    right after that window is made);
+#    (the remote control, started beforehand, polls for it every 2 ms; the icon goes into
+#    the tray right after that window is made);
 #  - the benchmark program (the same serial port, monitor and tray icon without the other
 #    windows): from launching it until its NIM_ADD request reaches the shell.
 # shellcheck source=tests/wine/lib/harness.sh
@@ -17,7 +17,7 @@ BENCH_EXE="$SONAVI_BUILD/bench-wine/wine_bench.exe"
 [[ -f "$BENCH_EXE" ]] || harness_fail "no $BENCH_EXE (build the target wine_bench)"
 
 harness_init bench_startup
-faults_probe_build
+faults_remote_build
 fakemodem_start
 harness_map_port COM5
 harness_settings COM5 0
@@ -32,9 +32,9 @@ _ms_between() { LC_ALL=C awk -v a="$(head -n 1 "$1")" -v b="$2" 'BEGIN { printf 
 
 program=""
 for ((i = 0; i < STARTS; i++)); do
-  "$WINE" "$FAULTS_PROBE" wait-tray >"$HARNESS_DIR/tray.$i" 2>/dev/null </dev/null &
+  "$WINE" "$FAULTS_REMOTE" wait-tray >"$HARNESS_DIR/tray.$i" 2>/dev/null </dev/null &
   PROBE_PID=$!
-  harness_wait_for 30 "the probe" grep -q ready "$HARNESS_DIR/tray.$i"
+  harness_wait_for 30 "the remote control" grep -q ready "$HARNESS_DIR/tray.$i"
   (cd "$SONAVI_APP_DIR" && bench_launch_us "$HARNESS_DIR/launch.$i" "$WINE" \
     "$SONAVI_APP_DIR/sonavi.exe" >"$HARNESS_DIR/sonavi.out" 2>&1 </dev/null) &
   SONAVI_PID=$!

@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 readonly LIMIT_KB=$((64 * 1024))
 
 harness_init fault_garbage
-faults_probe_build
+faults_remote_build
 fakemodem_start --ring-interval 1000
 harness_map_port COM5
 harness_settings COM5 0

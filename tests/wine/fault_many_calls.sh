@@ -9,7 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 readonly BURSTS=15 PER_BURST=20
 
 harness_init fault_many_calls
-faults_probe_build
+faults_remote_build
 fakemodem_start
 harness_map_port COM5
 harness_settings COM5 0

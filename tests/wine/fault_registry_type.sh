@@ -10,21 +10,21 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 readonly KEY='HKCU\Software\Borvane\Sonavi'
 
 harness_init fault_registry_type
-faults_probe_build
+faults_remote_build
 fakemodem_start --ring-interval 1000
 harness_map_port COM5
 "$WINE" reg add "$KEY" /v Port /t REG_DWORD /d 5 /f >/dev/null 2>&1
 "$WINE" reg add "$KEY" /v DesligAltif /d 0 /f >/dev/null 2>&1
 sonavi_start
 
-harness_wait_for 30 "the error box" faults_probe error-box
+harness_wait_for 30 "the error box" faults_remote error-box
 text=$(faults_error_box_text)
 [[ "$text" == "Invalid data type for 'Port'" ]] || harness_fail "error box says '$text'"
 harness_screenshot error_box
-faults_probe dismiss || harness_fail "the error box did not close"
+faults_remote dismiss || harness_fail "the error box did not close"
 sonavi_running || harness_fail "the program ended after the error box"
 faults_memo >/dev/null || harness_fail "the main window does not answer"
-faults_probe tray || harness_fail "no tray icon"
+faults_remote tray || harness_fail "no tray icon"
 # Nothing was sent to the modem: no port was known.
 [[ $(harness_log_count '.') -eq 0 ]] || harness_fail "commands reached the modem"
 

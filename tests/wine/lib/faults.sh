@@ -1,10 +1,11 @@
 # shellcheck shell=bash
-# Sourced after harness.sh by the fault scenarios: a probe that reads and drives the
-# running program from another Wine process (tests/wine/lib/probe.cpp), and bounded waits
-# on what the program shows.
+# Sourced after harness.sh by the fault scenarios and the Wine benchmarks: a remote control
+# that reads and drives the running program from another Wine process through its window
+# messages (tests/wine/lib/remote_control.cpp), and bounded waits on what the program shows.
 #
-#   faults_probe_build             builds the probe once per build folder ($FAULTS_PROBE)
-#   faults_probe ARGS...           runs it (see probe.cpp for the commands)
+#   faults_remote_build            builds the remote control once per build folder
+#                                  ($FAULTS_REMOTE)
+#   faults_remote ARGS...          runs it (see remote_control.cpp for the commands)
 #   faults_memo                    the diagnostic log, one line per line, CR removed
 #   faults_wait_ready N [S]        waits until the log shows the modem's OK to AT#CID=1
 #                                  N times: the Nth initialisation has ended and the modem's
@@ -17,25 +18,25 @@
 #   faults_rss_kb                  the program's resident memory in KiB
 #   faults_cpu_ticks               the program's user + system CPU time in clock ticks
 
-FAULTS_PROBE=""
+FAULTS_REMOTE=""
 
-faults_probe_build() {
-  local source="$SONAVI_SOURCE/tests/wine/lib/probe.cpp"
-  FAULTS_PROBE="$SONAVI_BUILD/wine-tests/probe.exe"
-  if [[ ! -f "$FAULTS_PROBE" || "$source" -nt "$FAULTS_PROBE" ]]; then
-    local temporary="$FAULTS_PROBE.$$.exe"
+faults_remote_build() {
+  local source="$SONAVI_SOURCE/tests/wine/lib/remote_control.cpp"
+  FAULTS_REMOTE="$SONAVI_BUILD/wine-tests/remote_control.exe"
+  if [[ ! -f "$FAULTS_REMOTE" || "$source" -nt "$FAULTS_REMOTE" ]]; then
+    local temporary="$FAULTS_REMOTE.$$.exe"
     x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Werror -static \
       -fexec-charset=CP1252 -o "$temporary" "$source" ||
-      harness_fail "the probe does not build"
-    mv "$temporary" "$FAULTS_PROBE"
+      harness_fail "the remote control does not build"
+    mv "$temporary" "$FAULTS_REMOTE"
   fi
 }
 
-faults_probe() {
-  timeout 120 "$WINE" "$FAULTS_PROBE" "$@" </dev/null 2>>"$HARNESS_DIR/probe.err"
+faults_remote() {
+  timeout 120 "$WINE" "$FAULTS_REMOTE" "$@" </dev/null 2>>"$HARNESS_DIR/remote_control.err"
 }
 
-faults_memo() { faults_probe memo | tr -d '\r'; }
+faults_memo() { faults_remote memo | tr -d '\r'; }
 
 _faults_ready_count() {
   faults_memo | awk 'previous == "AT#CID=1" && $0 == "OK" { n++ } { previous = $0 } END { print n + 0 }'
@@ -66,11 +67,11 @@ faults_wait_calls() {
 }
 
 faults_options_ok() {
-  faults_probe options-ok "$@" || harness_fail "could not confirm the options dialog"
+  faults_remote options-ok "$@" || harness_fail "could not confirm the options dialog"
   harness_log "options confirmed $*"
 }
 
-faults_error_box_text() { faults_probe error-box | tr -d '\r\n'; }
+faults_error_box_text() { faults_remote error-box | tr -d '\r\n'; }
 
 faults_rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$SONAVI_PID/status"; }
 

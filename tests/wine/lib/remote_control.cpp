@@ -1,19 +1,24 @@
-// A probe that looks at the running program from another Wine process and drives it:
-// reads the diagnostic log, finds and dismisses the error box, confirms the options
-// dialog, tells whether the tray icon's window exists. Built by tests/wine/lib/faults.sh.
+// A remote control for the running program, from another Wine process: reads the
+// diagnostic log, reads and closes the error box, confirms the options dialog, tells
+// whether the tray icon's window exists. It works through the program's window messages
+// (WM_GETTEXT, WM_COMMAND), so it needs no pointer and no screen. Built by
+// tests/wine/lib/faults.sh.
 //
-//   probe memo              Form1's log, as it is (Windows-1252 bytes)
-//   probe error-box         the text of the program's error box; exit 1 when none is shown
-//   probe dismiss           presses OK on the error box; exit 1 when none is shown
-//   probe options-ok [PORT] opens "Opções..." through the tray menu's command unless the
-//                           dialog is up, chooses PORT in its list when given, and confirms;
-//                           returns once the dialog has closed again (the supervision run
-//                           that confirming starts has ended then)
-//   probe tray              exit 0 when the tray icon's hidden window exists
-//   probe wait-tray         prints "ready", then waits (60 s at most, polling every 2 ms)
-//                           for the tray icon's hidden window and prints when it came, in
-//                           QueryPerformanceCounter microseconds
-//   probe syserr CODE       the system's text for an error code, as the program shows it
+//   remote_control memo              Form1's log, as it is (Windows-1252 bytes)
+//   remote_control error-box         the text of the program's error box; exit 1 when none
+//   remote_control dismiss           presses OK on the error box; exit 1 when none
+//   remote_control options-ok [PORT] opens "Opções..." through the tray menu's command
+//                                    unless the dialog is up, chooses PORT in its list when
+//                                    given, and confirms; returns once the dialog has
+//                                    closed again (the supervision run that confirming
+//                                    starts has ended then)
+//   remote_control tray              exit 0 when the tray icon's hidden window exists
+//   remote_control wait-tray         prints "ready", then waits (60 s at most, polling
+//                                    every 2 ms) for the tray icon's hidden window and
+//                                    prints when it came, in QueryPerformanceCounter
+//                                    microseconds
+//   remote_control syserr CODE       the system's text for an error code, as the program
+//                                    shows it
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -143,7 +148,7 @@ bool ChoosePort(HWND options, const std::string& port) {
 int OptionsOk(const char* port) {
   HWND form = FindTop(kFormClass, "Form1", false);
   if (form == nullptr) {
-    std::fprintf(stderr, "probe: no Form1\n");
+    std::fprintf(stderr, "remote_control: no Form1\n");
     return 1;
   }
   if (FindTop(kFormClass, kOptionsTitle, true) == nullptr) {
@@ -151,17 +156,17 @@ int OptionsOk(const char* port) {
   }
   HWND options = WaitVisible(kFormClass, kOptionsTitle, true, kAnswerMs);
   if (options == nullptr) {
-    std::fprintf(stderr, "probe: the options dialog did not open\n");
+    std::fprintf(stderr, "remote_control: the options dialog did not open\n");
     return 1;
   }
   if (port != nullptr && !ChoosePort(options, port)) {
-    std::fprintf(stderr, "probe: no entry %s in the options dialog's list\n", port);
+    std::fprintf(stderr, "remote_control: no entry %s in the options dialog's list\n", port);
     return 1;
   }
   PostMessageA(options, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(options, IDOK)));
   if (WaitVisible(kFormClass, kOptionsTitle, false, kAnswerMs) == nullptr) {
-    std::fprintf(stderr, "probe: the options dialog did not close\n");
+    std::fprintf(stderr, "remote_control: the options dialog did not close\n");
     return 1;
   }
   // The main thread answers again once the supervision run has ended.
@@ -212,7 +217,8 @@ int main(int argc, char** argv) {
   if (command == "wait-tray") return WaitTray();
   if (command == "tray") return FindTop(kTrayClass, nullptr, false) != nullptr ? 0 : 1;
   if (command == "syserr" && argc > 2) return SystemErrorText(std::strtoul(argv[2], nullptr, 10));
-  std::fprintf(
-      stderr, "usage: probe memo|error-box|dismiss|options-ok [PORT]|tray|wait-tray|syserr CODE\n");
+  std::fprintf(stderr,
+               "usage: remote_control memo|error-box|dismiss|options-ok [PORT]|tray|wait-tray|"
+               "syserr CODE\n");
   return 2;
 }
