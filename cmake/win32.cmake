@@ -60,3 +60,6 @@ foreach(scenario IN LISTS wine_scenarios)
   set_tests_properties(wine_${name} PROPERTIES TIMEOUT 600
     ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
 endforeach()
+
+# The Windows program that the Wine benchmarks time.
+add_subdirectory(${PROJECT_SOURCE_DIR}/bench/wine ${CMAKE_BINARY_DIR}/bench-wine)

@@ -69,6 +69,7 @@ inline constexpr uint32_t kErrorFileNotFound = 2;
 inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidHandle = 6;
 inline constexpr uint32_t kErrorBadCommand = 22;
+inline constexpr uint32_t kErrorNotReady = 21;
 inline constexpr uint32_t kErrorGenFailure = 31;
 inline constexpr uint32_t kErrorNotSupported = 50;
 inline constexpr uint32_t kErrorInvalidParameter = 87;

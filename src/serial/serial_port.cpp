@@ -766,6 +766,7 @@ void TWorkThread::NoteDeviceError(uint32_t error) {
   switch (error) {
     case comm::kErrorInvalidFunction:
     case comm::kErrorAccessDenied:
+    case comm::kErrorNotReady:  // Wine, once the device behind the port has hung up
     case comm::kErrorBadCommand:
     case comm::kErrorGenFailure:
     case comm::kErrorDeviceNotConnected:

@@ -23,6 +23,8 @@ const char kUsage[] =
     "  A voice modem on a pseudo-terminal; prints the pty's path as its first line.\n"
     "  --link PATH          keep a symlink PATH pointing at the pty\n"
     "  --log FILE           log each command received as \"<ms since start> <command>\"\n"
+    "  --log-sent FILE      log each piece of output as \"<us> <bytes>\" when it has left\n"
+    "                       (us: CLOCK_MONOTONIC_RAW, as Wine's QueryPerformanceCounter)\n"
     "  --control PATH       create a FIFO PATH and read control commands from it\n"
     "  --script FILE        run \"<ms> <control command>\" lines on a timeline\n"
     "  --no-echo            start with echo off (ATE0)\n"
@@ -46,15 +48,10 @@ bool ParseMs(const std::string& text, int* value) {
   return ec == std::errc() && end == text.data() + text.size() && *value >= 0;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
+long long RawMicroseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_RAW, &now);
+  return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 CallTime Now() {
@@ -103,6 +100,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, ServerOptions* optio
       ok = take(&options->link);
     } else if (name == "--log") {
       ok = take(&options->log);
+    } else if (name == "--log-sent") {
+      ok = take(&options->log_sent);
     } else if (name == "--control") {
       ok = take(&options->control);
     } else if (name == "--script") {
@@ -150,6 +149,7 @@ ModemServer::~ModemServer() {
     ::unlink(options_.control.c_str());
   }
   if (log_ != nullptr) std::fclose(log_);
+  if (log_sent_ != nullptr) std::fclose(log_sent_);
 }
 
 bool ModemServer::Start(std::string* error) {
@@ -157,6 +157,13 @@ bool ModemServer::Start(std::string* error) {
     log_ = std::fopen(options_.log.c_str(), "w");
     if (log_ == nullptr) {
       *error = "cannot create log " + options_.log + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  if (!options_.log_sent.empty()) {
+    log_sent_ = std::fopen(options_.log_sent.c_str(), "w");
+    if (log_sent_ == nullptr) {
+      *error = "cannot create log " + options_.log_sent + ": " + std::strerror(errno);
       return false;
     }
   }
@@ -222,6 +229,8 @@ void ModemServer::ClosePty() {
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
   master_ = slave_ = -1;
+  out_.clear();  // bytes not yet sent go with the device
+  out_sent_ = 0;
   ++generation_;  // replies still waiting for the old device are dropped
   last_reply_due_ = {};
   if (!options_.link.empty()) ::unlink(options_.link.c_str());
@@ -246,9 +255,31 @@ void ModemServer::Log(const std::string& command) {
 }
 
 void ModemServer::Write(const std::string& bytes) {
-  if (master_ < 0) return;
-  if (!WriteAll(master_, bytes)) {
-    std::cerr << "fakemodem: write to the pty failed: " << std::strerror(errno) << '\n';
+  if (master_ < 0 || bytes.empty()) return;
+  out_.push_back(bytes);
+  Flush();
+}
+
+void ModemServer::Flush() {
+  while (master_ >= 0 && !out_.empty()) {
+    const std::string& piece = out_.front();
+    const ssize_t n = ::write(master_, piece.data() + out_sent_, piece.size() - out_sent_);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return;  // the pty is full: the rest waits for POLLOUT
+    if (n <= 0) {
+      std::cerr << "fakemodem: write to the pty failed: " << std::strerror(errno) << '\n';
+      out_.clear();
+      out_sent_ = 0;
+      return;
+    }
+    out_sent_ += static_cast<std::size_t>(n);
+    if (out_sent_ < piece.size()) continue;
+    if (log_sent_ != nullptr) {
+      std::fprintf(log_sent_, "%lld %s\n", RawMicroseconds(), Printable(piece).c_str());
+      std::fflush(log_sent_);
+    }
+    out_.pop_front();
+    out_sent_ = 0;
   }
 }
 
@@ -348,7 +379,7 @@ bool ModemServer::Step(int max_wait_ms, const sigset_t* mask) {
   int master_index = -1, control_index = -1, stdin_index = -1;
   if (master_ >= 0) {
     master_index = static_cast<int>(count);
-    fds[count++] = {master_, POLLIN, 0};
+    fds[count++] = {master_, static_cast<short>(out_.empty() ? POLLIN : POLLIN | POLLOUT), 0};
   }
   if (control_fd_ >= 0) {
     control_index = static_cast<int>(count);
@@ -369,6 +400,7 @@ bool ModemServer::Step(int max_wait_ms, const sigset_t* mask) {
   const int ready = ::ppoll(fds, count, &timeout, mask);
   if (ready > 0) {
     if (master_index >= 0 && (fds[master_index].revents & POLLIN)) ReadMaster();
+    if (master_index >= 0 && (fds[master_index].revents & POLLOUT)) Flush();
     if (control_index >= 0 && (fds[control_index].revents & POLLIN)) {
       bool ignored = false;
       ReadLines(control_fd_, &control_pending_, &ignored);

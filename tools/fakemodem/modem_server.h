@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <ostream>
 #include <string>
@@ -23,6 +24,9 @@ struct ServerOptions {
   std::string log;      // "<ms since start> <command>" per received command
   std::string control;  // a FIFO created for control lines
   std::string script;   // "<ms> <control command>" lines run on a timeline
+  // "<us> <bytes>" per piece of output once its last byte has left; the time is
+  // CLOCK_MONOTONIC_RAW, the clock Wine's QueryPerformanceCounter counts
+  std::string log_sent;
   int ring_interval_ms = 5000;
   bool read_stdin = true;
 };
@@ -69,7 +73,10 @@ class ModemServer {
   void ReadMaster();
   void ReadLines(int fd, std::string* pending, bool* at_end);
   void HandleControlLine(const std::string& line);
+  // Queues bytes for the pty and sends what the pty takes now; the rest leaves as the
+  // far end reads, so nothing is dropped when the pty's buffer is full.
   void Write(const std::string& bytes);
+  void Flush();
   void Log(const std::string& command);
   void RunDueEvents();
 
@@ -82,6 +89,9 @@ class ModemServer {
   unsigned generation_ = 0;
   std::string slave_path_;
   std::FILE* log_ = nullptr;
+  std::FILE* log_sent_ = nullptr;
+  std::deque<std::string> out_;  // pieces waiting for the pty, the first maybe partly sent
+  std::size_t out_sent_ = 0;     // bytes of out_.front() already sent
   int control_fd_ = -1;
   std::string control_pending_;
   std::string stdin_pending_;

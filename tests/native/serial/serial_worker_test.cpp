@@ -334,6 +334,16 @@ TEST_F(SerialWorkerTest, DeviceGoneIsNotedAndClearedByTheNextOpen) {
   EXPECT_FALSE(port->DeviceGone());
 }
 
+TEST_F(SerialWorkerTest, NotReadyMarksTheDeviceGone) {
+  // What every call on the handle gives under Wine once the pseudo-terminal has closed.
+  OpenServing();
+  Passes(1);
+  fake.FailCall("ClearCommError", comm::kErrorNotReady);
+  Passes(1);
+  EXPECT_TRUE(port->DeviceGone());
+  EXPECT_EQ(FindReport(9803, "Error ClearCommError")->code, 21u);
+}
+
 TEST_F(SerialWorkerTest, FailingReadMarksTheDeviceGone) {
   OpenServing();
   fake.FailCall("ReadFile", comm::kErrorInvalidFunction);

@@ -235,17 +235,21 @@ TEST(FakeModemCommandLine, ReadsEveryOption) {
   ServerOptions options;
   bool help = true;
   std::string error;
-  ASSERT_TRUE(ParseCommandLine(
-      {"fakemodem", "--link", "/tmp/m", "--log=/tmp/l", "--no-echo", "--cid-error", "--busy",
-       "--silent-after", "3", "--split", "--reply-delay", "50", "--dial-delay=0", "--ring-interval",
-       "700", "--control", "/tmp/c", "--script", "/tmp/s"},
-      &options, &help, &error))
+  ASSERT_TRUE(ParseCommandLine({"fakemodem",      "--link",          "/tmp/m",
+                                "--log=/tmp/l",   "--no-echo",       "--cid-error",
+                                "--busy",         "--silent-after",  "3",
+                                "--split",        "--reply-delay",   "50",
+                                "--dial-delay=0", "--ring-interval", "700",
+                                "--control",      "/tmp/c",          "--script",
+                                "/tmp/s",         "--log-sent",      "/tmp/o"},
+                               &options, &help, &error))
       << error;
   EXPECT_FALSE(help);
   EXPECT_EQ(options.link, "/tmp/m");
   EXPECT_EQ(options.log, "/tmp/l");
   EXPECT_EQ(options.control, "/tmp/c");
   EXPECT_EQ(options.script, "/tmp/s");
+  EXPECT_EQ(options.log_sent, "/tmp/o");
   EXPECT_FALSE(options.modem.echo);
   EXPECT_TRUE(options.modem.cid_error);
   EXPECT_EQ(options.modem.dial, DialOutcome::kBusy);

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "fakemodem/modem_server.h"
 
@@ -120,6 +122,59 @@ TEST_F(FakeModemPty, ControlCommandsRingAndReplugTheDevice) {
   ASSERT_GE(port_, 0);
   Send("AT#CID?\r");
   EXPECT_EQ(ReadLike("AT#CID?\r\r\n0\r\n\r\nOK\r\n"), "AT#CID?\r\r\n0\r\n\r\nOK\r\n");
+}
+
+TEST_F(FakeModemPty, LargeSendLeavesWholeAsTheFarEndReads) {
+  ServerOptions options;
+  options.log_sent = (dir_ / "sent").string();
+  StartServer(options);
+  // Far more than the pty holds: the rest waits until the far end has read.
+  std::string big(300000, 'A');
+  for (std::size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i % 256);
+  ControlCommand send = Command(ControlCommand::Kind::kSend);
+  send.text = big;
+  server_->Control(send);
+  server_->Control(Command(ControlCommand::Kind::kRing));
+  const std::string expected = big + "\r\nRING\r\n";
+  std::string got;
+  for (int round = 0; round < 2000 && got.size() < expected.size(); ++round) {
+    server_->Step(5);
+    char buffer[65536];
+    const ssize_t n = ::read(port_, buffer, sizeof buffer);
+    if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+  }
+  EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes";
+
+  // One line per piece, once its last byte has left, in order.
+  std::ifstream in(dir_ / "sent");
+  std::string line;
+  std::vector<std::string> pieces;
+  long long previous = 0;
+  while (std::getline(in, line)) {
+    const std::size_t blank = line.find(' ');
+    ASSERT_NE(blank, std::string::npos);
+    const long long us = std::stoll(line.substr(0, blank));
+    EXPECT_GE(us, previous);
+    previous = us;
+    pieces.push_back(line.substr(blank + 1));
+  }
+  ASSERT_EQ(pieces.size(), 2u);
+  EXPECT_EQ(pieces[0], Printable(big));
+  EXPECT_EQ(pieces[1], "\\x0D\\x0ARING\\x0D\\x0A");
+}
+
+TEST_F(FakeModemPty, UnplugDropsOutputNotYetSent) {
+  StartServer({});
+  ControlCommand send = Command(ControlCommand::Kind::kSend);
+  send.text = std::string(300000, 'B');
+  server_->Control(send);
+  server_->Control(Command(ControlCommand::Kind::kClose));
+  ::close(port_);
+  server_->Control(Command(ControlCommand::Kind::kReopen));
+  port_ = ::open(server_->slave_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(port_, 0);
+  server_->Control(Command(ControlCommand::Kind::kRing));
+  EXPECT_EQ(ReadLike("\r\nRING\r\n"), "\r\nRING\r\n");
 }
 
 TEST_F(FakeModemPty, ScriptDrivesTheTimelineUntilQuit) {
