@@ -472,6 +472,7 @@ void TWorkThread::ServingPass() {
   owner_.thread_busy_ = true;
   if (owner_.active_) CheckLineStatus();
   CheckWriteDone();
+  pause_ms_ = kWorkerWaitMs;
   if (!read_pending_ && owner_.active_) StartRead();
   events_came_at_once_ = false;
   if (!event_wait_pending_ && owner_.active_) StartEventWait();
@@ -509,8 +510,9 @@ void TWorkThread::ServingPass() {
     }
   } else if (!events_came_at_once_) {
     // Nothing to wait on (a driver without comm events, bytes still gathering): pause
-    // as long as a wait would, so that the pass does not spin.
-    api_.Sleep(kWorkerWaitMs);
+    // as long as a wait would, so that the pass does not spin, but no longer than until
+    // the bytes waiting are due to be read.
+    api_.Sleep(pause_ms_);
   }
 
   if (!owner_.active_) {
@@ -583,7 +585,13 @@ void TWorkThread::StartRead() {
                              owner_.rto_extra_delay_time_;
   const bool read_now = owner_.read_request_ || waiting >= owner_.cluster_size_ ||
                         since_last_read > quiet_limit || (line_errors_ & kLineErrorMask) != 0;
-  if (!read_now) return;
+  if (!read_now) {
+    // Without comm events nothing wakes the worker when the block is due: its pause
+    // ends then (1 ms after the limit, which is a strict "more than").
+    const double due_in = quiet_limit - since_last_read + 1.0;
+    if (due_in < pause_ms_) pause_ms_ = due_in < 1.0 ? 1u : static_cast<uint32_t>(due_in);
+    return;
+  }
 
   read_size_ = waiting;
   read_buffer_ = std::make_unique<char[]>(read_size_);

@@ -114,7 +114,9 @@ class TWorkThread {
   std::atomic<bool> event_wait_pending_{false};
   uint32_t last_read_tick_ = 0;
   uint32_t event_mask_ = 0;
-  bool events_came_at_once_ = false;  // written by a pending WaitCommEvent when it completes
+  bool events_came_at_once_ = false;
+  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses  // written by a pending
+                           // WaitCommEvent when it completes
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
   CommStat com_stat_;

@@ -255,6 +255,20 @@ TEST_F(SerialWorkerTest, PassWithNothingPendingWaits75ms) {
   EXPECT_FALSE(port->Worker().EventWaitPending());
 }
 
+TEST_F(SerialWorkerTest, PtyBlockIsReadWhenDueNotAtTheNextPause) {
+  fake.SetWinePty(true);
+  port->SetThreadQuietMode(true);
+  OpenServing();
+  Passes(3);
+  const uint32_t arrived = fake.Now();
+  fake.ModemSends("\r\nNMBR = 219876543\r\n");  // 22 bytes: due 250 + 24.2 ms after the
+                                                // queue was last seen empty
+  ASSERT_TRUE(PassUntilCluster());
+  // Not up to one 75 ms pause late: read at most 2 ms after the limit ran out.
+  EXPECT_LE(fake.Now(), arrived + 274 + 2);
+  EXPECT_EQ(port->ReadClusterText(), "\r\nNMBR = 219876543\r\n");
+}
+
 TEST_F(SerialWorkerTest, ClosingAPtyPort) {
   fake.SetWinePty(true);
   RunWorkerDuringSleeps();
