@@ -29,19 +29,16 @@ bool CutLine(std::string& text, std::string* line) {
 std::string ExtractField(std::string_view line, std::string_view separator, int index) {
   if (index <= 0 || separator.empty()) return std::string();
   std::string_view rest = line;
-  std::string_view field;
-  for (int i = 0; i < index; ++i) {
+  // One step per field of the line, whatever the index asked for.
+  for (int field = 1;; ++field) {
     const size_t at = rest.find(separator);
     if (at == std::string_view::npos) {
       // The last field runs to the end of the line; after it every field is empty.
-      field = rest;
-      rest = std::string_view();
-      continue;
+      return field == index ? std::string(rest) : std::string();
     }
-    field = rest.substr(0, at);
+    if (field == index) return std::string(rest.substr(0, at));
     rest.remove_prefix(at + separator.size());
   }
-  return std::string(field);
 }
 
 std::vector<std::string> SplitFileLines(std::string_view bytes) {

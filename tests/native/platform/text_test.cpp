@@ -83,3 +83,16 @@ TEST(SplitFileLines, KeepsLongLinesWhole) {
 
 }  // namespace
 }  // namespace sonavi
+
+namespace sonavi {
+namespace {
+
+TEST(ExtractField, LargeIndexIsEmptyWithoutWalkingThatFar) {
+  EXPECT_EQ(ExtractField("Ana;21", ";", 2147483647), "");
+  EXPECT_EQ(ExtractField(";;", ";", 3), "");
+  EXPECT_EQ(ExtractField("a;;b", "", 1), "");
+  EXPECT_EQ(ExtractField("a::b::c", "::", 3), "c");
+}
+
+}  // namespace
+}  // namespace sonavi
