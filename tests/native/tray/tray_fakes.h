@@ -187,19 +187,6 @@ class QueuedDispatcher : public MainThreadDispatcher {
   int asked_ = 0;
 };
 
-class InlineDispatcher : public MainThreadDispatcher {
- public:
-  bool RunOnMainThread(const std::function<void()>& step) override {
-    if (refuse) return false;
-    step();
-    return true;
-  }
-  void JoinServing(std::thread& worker) override {
-    if (worker.joinable()) worker.join();
-  }
-  bool refuse = false;
-};
-
 class FakeTrayShell : public TrayShell {
  public:
   struct Request {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_timers.h"
 #include "tray/tray_fakes.h"
 
 namespace sonavi {
@@ -564,7 +565,7 @@ TEST_F(TrayIconTest, ActivatingTheOwnerReturnsTheFocusUnlessItsParentLosesActiva
 
 TEST(TrayUpdateThread, CycleSendsOnlyTheNewestRequestAndSleeps100ms) {
   FakeTrayShell shell;
-  testing::InlineDispatcher dispatcher;
+  InlineDispatcher dispatcher;
   FakeClock clock;
   TTrayUpdateThread worker(shell, dispatcher, clock);
   TrayUpdateRequest a;
@@ -581,7 +582,7 @@ TEST(TrayUpdateThread, CycleSendsOnlyTheNewestRequestAndSleeps100ms) {
   EXPECT_TRUE(worker.Cycle());
   EXPECT_EQ(shell.Modifies().size(), 1u);
 
-  dispatcher.refuse = true;
+  dispatcher.shutting_down = true;
   worker.FileRequest(a);
   EXPECT_FALSE(worker.Cycle());
   EXPECT_EQ(shell.Modifies().size(), 1u);
