@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
+# x11-apps: xwd; x11-utils: xwininfo; imagemagick: convert (the scenarios' pictures).
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64-posix
-          wine64 fonts-wine xvfb x11-apps imagemagick xdotool xauth locales)
+          wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool xauth locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -52,6 +52,10 @@ harness_init() {
   rm -rf "$HARNESS_DIR"
   mkdir -p "$HARNESS_DIR"
   trap harness_cleanup EXIT
+  local tool
+  for tool in Xvfb xdotool xwd xwininfo convert; do
+    command -v "$tool" >/dev/null || harness_fail "missing tool '$tool' (scripts/deps.sh installs it)"
+  done
   [[ -x "$SONAVI_FAKEMODEM" ]] || harness_fail "no simulated modem at '$SONAVI_FAKEMODEM'" \
     "(build the native tree, or configure with -DSONAVI_FAKEMODEM=...)"
   # Run alone (not under scripts/test.sh), the scenario brings up its own display and Wine
