@@ -1,6 +1,5 @@
 #include "calllog/call_list_window_win32.h"
 
-#include <commctrl.h>
 #include <windowsx.h>
 
 #include "ui/application.h"
@@ -15,7 +14,6 @@ constexpr int kGridLeft = 8;
 constexpr int kGridTop = 8;
 constexpr int kGridWidth = 572;
 constexpr int kGridHeight = 292;
-constexpr int kRowHeight = 16;
 
 }  // namespace
 
@@ -29,9 +27,6 @@ Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBox
   GetClientRect(handle(), &client);
   right_margin_ = client.right - (kGridLeft + kGridWidth);
   bottom_margin_ = client.bottom - (kGridTop + kGridHeight);
-  // A one-pixel-wide image list sets the row height.
-  HIMAGELIST rows = ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0);
-  if (rows) ListView_SetImageList(sg_->handle(), rows, LVSIL_SMALL);
 
   popup_menu_ = CreatePopupMenu();
   AppendMenuA(popup_menu_, MF_STRING, kLimpar1, "Limpar");
@@ -129,12 +124,6 @@ LRESULT Tlistcham::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
   }
   return ui::Form::HandleMessage(msg, wparam, lparam);
-}
-
-LRESULT Tlistcham::OnNotify(NMHDR* header) {
-  LRESULT result = 0;
-  if (sg_ && sg_->HandleNotify(header, &result)) return result;
-  return ui::Form::OnNotify(header);
 }
 
 }  // namespace sonavi

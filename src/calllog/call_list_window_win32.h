@@ -42,7 +42,6 @@ class Tlistcham : public ui::Form {
  protected:
   void OnShow() override;
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
-  LRESULT OnNotify(NMHDR* header) override;
 
  private:
   // Tells the grid the rows changed and selects the list's current row.

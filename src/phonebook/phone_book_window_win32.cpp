@@ -56,9 +56,6 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   // The panel shown while dialling is drawn over the grid, not under it.
   SetWindowLongPtrA(sg_->handle(), GWL_STYLE,
                     GetWindowLongPtrA(sg_->handle(), GWL_STYLE) | WS_CLIPSIBLINGS);
-  // Rows 16 pixels high: the list view makes its rows as high as its small images.
-  HIMAGELIST row_height = ImageList_Create(1, 16, ILC_COLOR, 1, 0);
-  SendMessageA(sg_->handle(), LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(row_height));
   sg_->AddColumn("Nome", 389);
   sg_->AddColumn("Telefone", 157);
   sg_->SetCellText([this](int row, int column) -> std::string {
@@ -264,8 +261,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
         break;
     }
   }
-  LRESULT result = 0;
-  if (sg_->HandleNotify(header, &result)) return result;
   return ui::Form::OnNotify(header);
 }
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "ui/application.h"
+#include "ui/grid.h"
 
 namespace sonavi::ui {
 
@@ -206,8 +207,15 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_COMMAND:
       OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
-    case WM_NOTIFY:
-      return OnNotify(reinterpret_cast<NMHDR*>(lparam));
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lparam);
+      LRESULT result = 0;
+      if (Grid* grid = Grid::FromHandle(header->hwndFrom);
+          grid && grid->HandleNotify(header, &result)) {
+        return result;
+      }
+      return OnNotify(header);
+    }
     case WM_CLOSE:
       OnClose();
       return 0;

@@ -4,6 +4,13 @@
 
 namespace sonavi::ui {
 
+namespace {
+
+constexpr char kGridProperty[] = "SonaviGrid";
+constexpr int kRowHeight = 16;
+
+}  // namespace
+
 Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
   list_ = CreateWindowExA(
       WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
@@ -13,6 +20,16 @@ Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font)
       reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
   SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+  // The list view makes its rows as high as its small images: a one-pixel-wide list sets
+  // the row height (the list view destroys it with itself).
+  ListView_SetImageList(list_, ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0), LVSIL_SMALL);
+  SetPropA(list_, kGridProperty, this);
+}
+
+Grid::~Grid() { RemovePropA(list_, kGridProperty); }
+
+Grid* Grid::FromHandle(HWND window) {
+  return window ? static_cast<Grid*>(GetPropA(window, kGridProperty)) : nullptr;
 }
 
 void Grid::AddColumn(const std::string& title, int width) {
@@ -44,15 +61,24 @@ int Grid::SelectedRow() const {
 
 bool Grid::HandleNotify(NMHDR* header, LRESULT* result) {
   if (header->hwndFrom != list_) return false;
-  *result = 0;
-  if (header->code == LVN_GETDISPINFOA) {
-    auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
-    if ((info->item.mask & LVIF_TEXT) && cell_text_ && info->item.cchTextMax > 0) {
-      buffer_ = cell_text_(info->item.iItem, info->item.iSubItem);
-      lstrcpynA(info->item.pszText, buffer_.c_str(), info->item.cchTextMax);
+  switch (header->code) {
+    case LVN_GETDISPINFOA: {
+      auto* info = reinterpret_cast<NMLVDISPINFOA*>(header);
+      if ((info->item.mask & LVIF_TEXT) && cell_text_ && info->item.cchTextMax > 0) {
+        buffer_ = cell_text_(info->item.iItem, info->item.iSubItem);
+        lstrcpynA(info->item.pszText, buffer_.c_str(), info->item.cchTextMax);
+      }
+      *result = 0;
+      return true;
     }
+    case LVN_ODFINDITEMA:
+    case LVN_ODFINDITEMW:
+      // The type-ahead search of a typed character: no row matches, the current row stays.
+      *result = -1;
+      return true;
+    default:
+      return false;
   }
-  return true;
 }
 
 }  // namespace sonavi::ui

@@ -1,6 +1,7 @@
 // A string grid: a report-style list view over a table the form keeps (virtual rows,
 // so tables of any size show at once). Whole-row selection, grid lines, resizable
-// columns, no in-place editing; the first row is the title row.
+// columns, rows 16 pixels high, no in-place editing and no type-ahead search: a typed
+// character leaves the current row where it is. The first row is the title row.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +18,9 @@ class Grid {
 
   // Creates the list view as a child of parent; row numbers are 0-based data rows.
   Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font);
+  ~Grid();
+  Grid(const Grid&) = delete;
+  Grid& operator=(const Grid&) = delete;
   HWND handle() const { return list_; }
 
   void AddColumn(const std::string& title, int width);
@@ -29,7 +33,10 @@ class Grid {
   void Select(int row);
   int SelectedRow() const;
 
-  // The form passes its WM_NOTIFY here; true when it was this grid's.
+  // The grid of a window that sent a notification (its WM_NOTIFY sender), or null.
+  static Grid* FromHandle(HWND window);
+  // Answers the list view's questions about the table (a ui::Form passes them on by
+  // itself); true when the notification was one of them.
   bool HandleNotify(NMHDR* header, LRESULT* result);
 
  private:

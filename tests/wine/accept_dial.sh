@@ -1,7 +1,8 @@
 #!/bin/bash
 # Dialling from the phone book with "&Marcar": the modem gets "AT", "ATM0" only when the
 # loudspeaker is to be off, then the voice dial command; the handset box comes up, and the
-# line is put back on-hook ("ATH0") only once the user confirms it.
+# line is put back on-hook ("ATH0") only once the user confirms it. A character typed into
+# the grid that stands for no button leaves the selected entry where it is.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/ui.sh
@@ -22,7 +23,7 @@ commands_after() { tail -n +"$(($1 + 1))" "$FAKEMODEM_LOG" | cut -d' ' -f2-; }
 dial_with_speaker_off() {
   local off=$1 expected=$2 before got
   harness_settings COM5 "$off"
-  printf 'Bruno;21\r\nZé;219876543\r\n' >"$HARNESS_DIR/app/agenda.dat"
+  printf 'Ana;21\r\nBruno;219876543\r\nCarla;333\r\n' >"$HARNESS_DIR/app/agenda.dat"
   sonavi_start --desktop
   harness_wait_log '^[0-9]+ AT#CID=1$' 30
   ui_wait_started 30
@@ -32,7 +33,11 @@ dial_with_speaker_off() {
   ui_wait_focus 10 Agenda 202
   ui_type "98765"
   ui_key Return
-  ui_wait_grid 10 Agenda "2 1"
+  ui_wait_grid 10 Agenda "3 1"
+  # Into the grid (the search box, "&Procurar", the grid), where "7" finds no row.
+  ui_key Tab Tab
+  ui_wait_focus 10 Agenda 201
+  ui_type "7"
   before=$(wc -l <"$FAKEMODEM_LOG")
   ui_key alt+m
   ui_wait_box 15 "$HANDSET"
