@@ -62,9 +62,10 @@ TForm1::TForm1(CommApi& comm_api, Registry& registry)
   timer1_->SetInterval(100);
   timer2_ = app.Create([this] { monitor_.Timer2Timer(); });
   timer2_->SetInterval(60000);
-  FormCreate();
+  // The timers run from here on, also under an error box that FormCreate shows.
   timer1_->SetEnabled(true);
   timer2_->SetEnabled(true);
+  FormCreate();
 }
 
 TForm1::~TForm1() {
@@ -189,13 +190,14 @@ void TForm1::AppendLog(const std::string& line) {
   SendMessageA(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-std::string TForm1::LookupName(const std::string& number) {
-  return links_.lookup_name ? links_.lookup_name(number) : std::string();
-}
+// The monitor names and records callers only once CallsReady.
+std::string TForm1::LookupName(const std::string& number) { return links_.lookup_name(number); }
 
 Status TForm1::AddCall(const std::string& number, const std::string& name) {
-  return links_.add_call ? links_.add_call(number, name) : Status::Ok();
+  return links_.add_call(number, name);
 }
+
+bool TForm1::CallsReady() { return links_.lookup_name && links_.add_call; }
 
 void TForm1::ShowBalloon(const std::string& title, const std::string& text) {
   tray_icon1_->ShowBalloon(title, text, TBalloonIconKind::biNone, 15);

@@ -22,7 +22,8 @@ namespace sonavi {
 
 class TForm1 : public ui::Form, public MonitorHost {
  public:
-  // The other windows' services the monitor uses; wired once they exist.
+  // The other windows' services the monitor and the tray menu use, each wired as soon as
+  // its window exists; until then a menu item does nothing and callers are held.
   struct Links {
     std::function<std::string(const std::string&)> lookup_name;
     std::function<Status(const std::string&, const std::string&)> add_call;
@@ -36,7 +37,7 @@ class TForm1 : public ui::Form, public MonitorHost {
   TForm1(CommApi& comm_api, Registry& registry);
   ~TForm1() override;
 
-  void SetLinks(Links links) { links_ = std::move(links); }
+  Links& links() { return links_; }
   Monitor& monitor() { return monitor_; }
   Settings& settings() { return settings_; }
 
@@ -47,6 +48,7 @@ class TForm1 : public ui::Form, public MonitorHost {
   void AppendLog(const std::string& line) override;
   std::string LookupName(const std::string& number) override;
   Status AddCall(const std::string& number, const std::string& name) override;
+  bool CallsReady() override;
   void ShowBalloon(const std::string& title, const std::string& text) override;
   void SetIconIndex(int index) override;
   void SetHint(const std::string& hint) override;

@@ -41,12 +41,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Registry& registry = SystemRegistry();
   // Creation order: the main window reads the settings and opens the modem; the options
   // dialog opens by itself on a first run; then the phone book and the call list load.
+  // Their error boxes run the message loop, and with it the timers and the tray menu: each
+  // window is linked to the main window as soon as it exists.
   TForm1 form1(SystemCommApi(), registry);
   app.SetMainForm(&form1);
+  TForm1::Links& links = form1.links();
   Tfopcoes fopcoes(form1.settings(), registry, app, [&form1] {
     form1.monitor().SetModemReady(false);
     form1.monitor().Timer2Timer();
   });
+  links.show_options = [&fopcoes] {
+    if (!fopcoes.Visible()) fopcoes.ShowModal();
+  };
   fopcoes.ShowAtStartIfNoPort();
   const std::string exe_path = ExecutablePath();
   Tfinserir finserir;
@@ -64,16 +70,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   };
   Tfagenda fagenda(SystemFileSystem(), DataFilePath(exe_path, kPhoneBookFileName), UserLocale(),
                    app, finserir, form1.settings(), std::move(phone_book_links));
-  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
-                     DataFilePath(exe_path, "listcham.dat"));
-  Tfsobre fsobre;
-
-  TForm1::Links links;
   links.lookup_name = [&fagenda](const std::string& number) { return fagenda.LookupName(number); };
   links.show_phone_book = [&fagenda] {
     fagenda.Show();
     TForm1::ForceForegroundWindow(fagenda.handle());
   };
+  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
+                     DataFilePath(exe_path, "listcham.dat"));
   links.add_call = [&listcham](const std::string& number, const std::string& name) {
     return listcham.AddCall(number, name);
   };
@@ -81,13 +84,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     listcham.Show();
     TForm1::ForceForegroundWindow(listcham.handle());
   };
-  links.show_options = [&fopcoes] {
-    if (!fopcoes.Visible()) fopcoes.ShowModal();
-  };
+  Tfsobre fsobre;
   links.show_about = [&fsobre] {
     if (!fsobre.Visible()) fsobre.ShowModal();
   };
-  form1.SetLinks(std::move(links));
 
   app.Run();
   return 0;
