@@ -44,14 +44,16 @@ class FakeTimers : public TimerFactory {
     FakeTimer(FakeTimers& owner, std::function<void()> tick)
         : owner_(owner), tick_(std::move(tick)) {}
     ~FakeTimer() override { owner_.Forget(this); }
+    // Like the system's timers, setting the interval of a running timer or switching it on
+    // again starts its period afresh.
     void SetInterval(uint32_t ms) override {
       interval_ = ms;
-      due_ = owner_.now_ + ms;
+      if (enabled_) due_ = owner_.now_ + ms;
     }
     uint32_t Interval() const override { return interval_; }
     void SetEnabled(bool enabled) override {
-      if (enabled && !enabled_) due_ = owner_.now_ + interval_;
       enabled_ = enabled;
+      if (enabled_) due_ = owner_.now_ + interval_;
     }
     bool Enabled() const override { return enabled_; }
 
