@@ -1,5 +1,6 @@
 // Program entry: one instance per user session, no taskbar button, the windows created
 // once in their fixed order, then the message loop until "Sair".
+#include <objbase.h>
 #include <windows.h>
 
 #include "about/about_window_win32.h"
@@ -19,6 +20,23 @@ namespace {
 
 constexpr char kAlreadyRunning[] = "Este programa já se encontra em execução.";
 
+// The main thread is a single-threaded COM apartment for the whole run, as ShellExecute
+// (the about window's links) asks of its callers.
+class ComApartment {
+ public:
+  ComApartment()
+      : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+  }
+  ~ComApartment() {
+    if (ok_) CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool ok_;
+};
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -30,6 +48,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     return 0;
   }
 
+  const ComApartment com;
   ui::Application app(instance);
   // The application window owns every window of the program; as a tool window it keeps
   // the program off the taskbar and out of the task list.
