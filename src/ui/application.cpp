@@ -168,18 +168,22 @@ void Application::ServeHandOvers() {
   if (!taken.empty()) hand_over_done_.notify_all();
 }
 
+bool Application::Refused() const {
+  return !dispatching_ || std::this_thread::get_id() == joining_;
+}
+
 bool Application::RunOnMainThread(const std::function<void()>& step) {
   HandOver hand_over{&step};
   std::unique_lock<std::mutex> lock(hand_over_lock_);
-  if (!dispatching_) return false;
+  if (Refused()) return false;
   hand_overs_.push_back(&hand_over);
   PostMessageA(window_, kHandOverMessage, 0, 0);
   auto queued = [&] {
     return std::find(hand_overs_.begin(), hand_overs_.end(), &hand_over) != hand_overs_.end();
   };
-  // Either the main thread runs the step, or hand-overs stop while it still waits
-  // in the queue (a step being run is always waited for).
-  hand_over_done_.wait(lock, [&] { return hand_over.done || (!dispatching_ && queued()); });
+  // Either the main thread runs the step, or this thread's hand-overs are refused while it
+  // still waits in the queue (a step being run is always waited for).
+  hand_over_done_.wait(lock, [&] { return hand_over.done || (Refused() && queued()); });
   if (hand_over.done) return true;
   hand_overs_.erase(std::find(hand_overs_.begin(), hand_overs_.end(), &hand_over));
   return false;
@@ -188,17 +192,16 @@ bool Application::RunOnMainThread(const std::function<void()>& step) {
 void Application::JoinServing(std::thread& worker) {
   if (!worker.joinable()) return;
   // While the worker ends, its hand-overs are refused rather than served: a refused
-  // hand-over ends the worker's cycle, so the join cannot wait on the main thread.
-  bool was_dispatching;
+  // hand-over ends the worker's cycle, so the join cannot wait on the main thread. Other
+  // workers' hand-overs wait and are served once the join is over.
   {
     std::lock_guard<std::mutex> lock(hand_over_lock_);
-    was_dispatching = dispatching_;
-    dispatching_ = false;
+    joining_ = worker.get_id();
   }
   hand_over_done_.notify_all();
   worker.join();
   std::lock_guard<std::mutex> lock(hand_over_lock_);
-  dispatching_ = was_dispatching;
+  joining_ = std::thread::id();
 }
 
 void Application::StopDispatching() {

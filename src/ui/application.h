@@ -77,6 +77,8 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   bool PreTranslate(MSG& msg);
   void ServeHandOvers();
+  // Whether the calling worker's hand-overs are refused; under hand_over_lock_.
+  bool Refused() const;
   UINT_PTR AddTimer(std::function<void()>* on_tick);
   void RemoveTimer(UINT_PTR id);
 
@@ -92,6 +94,7 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   std::condition_variable hand_over_done_;
   std::deque<HandOver*> hand_overs_;
   bool dispatching_ = true;
+  std::thread::id joining_;  // the worker being joined, whose hand-overs are refused
 
   std::map<UINT_PTR, std::function<void()>*> timers_;
   UINT_PTR next_timer_id_ = 1;
