@@ -12,6 +12,9 @@ constexpr char kLinkLabelClass[] = "SonaviLinkLabel";
 void RegisterLinkLabelClass(HINSTANCE instance, WNDPROC proc) {
   WNDCLASSA wc = {};
   if (GetClassInfoA(instance, kLinkLabelClass, &wc)) return;
+  // The second press of a double click comes as WM_LBUTTONDBLCLK, which is no press: a
+  // double click opens the link once.
+  wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));

@@ -147,14 +147,28 @@ TEST_F(AboutWindowTest, TheRightButtonNeitherStartsNorEndsADrag) {
   SendMessageA(window, WM_LBUTTONUP, 0, Point(103, 24));
 }
 
+// Sends a mouse message where the system would: to the window holding the capture, or else
+// to the one its hit test finds at the screen point (a window that answers "transparent"
+// passes the pointer on to the window below).
+void MouseAt(UINT msg, WPARAM keys, POINT screen) {
+  HWND target = GetCapture();
+  if (!target) target = WindowFromPoint(screen);
+  ASSERT_NE(target, nullptr);
+  ScreenToClient(target, &screen);
+  SendMessageA(target, msg, keys, Point(screen.x, screen.y));
+}
+
 TEST_F(AboutWindowTest, PressingALabelDoesNotDrag) {
+  about_.Show();
   HWND window = about_.handle();
   const RECT start = WindowRect(window);
-  HWND label = GetDlgItem(window, Tfsobre::kLabel1);
-  SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, Point(5, 5));
-  SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, Point(120, 40));
-  SendMessageA(label, WM_LBUTTONUP, 0, Point(5, 5));
+  const RECT label = WindowRect(GetDlgItem(window, Tfsobre::kLabel1));
+  const POINT at = {label.left + 5, label.top + 5};
+  MouseAt(WM_LBUTTONDOWN, MK_LBUTTON, at);
+  MouseAt(WM_MOUSEMOVE, MK_LBUTTON, POINT{at.x + 20, at.y + 20});
+  MouseAt(WM_LBUTTONUP, 0, POINT{at.x + 20, at.y + 20});
   EXPECT_EQ(WindowRect(window).left, start.left);
+  about_.Hide();
 }
 
 TEST_F(AboutWindowTest, LinkLabelsStartBlueAndTurnRedUnderThePointer) {
@@ -183,6 +197,29 @@ TEST_F(AboutWindowTest, ClickingALinkOpensItAndKeepsTheHoverColourUntilLeaving) 
   EXPECT_EQ(link.FontColor(), clRed);
   SendMessageA(label, WM_MOUSELEAVE, 0, 0);
   EXPECT_EQ(link.FontColor(), clNavy);
+}
+
+TEST_F(AboutWindowTest, ADoubleClickOpensTheLinkOnce) {
+  TLinkLabel& link = about_.LinkLabel1();
+  int opened = 0;
+  link.SetOpenLink([&](const std::string&) { ++opened; });
+  about_.Show();
+  const RECT label = WindowRect(link.handle());
+  SetCursorPos(label.left + 2, label.top + 2);
+  // Two clicks through the system's input, which makes the second press a double click.
+  INPUT clicks[4] = {};
+  for (int i = 0; i < 4; ++i) {
+    clicks[i].type = INPUT_MOUSE;
+    clicks[i].mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  }
+  ASSERT_EQ(SendInput(4, clicks, sizeof(INPUT)), 4u);
+  for (int i = 0; i < 100 && opened == 0; ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    app_.ProcessMessages();
+  }
+  app_.ProcessMessages();
+  EXPECT_EQ(opened, 1);
+  about_.Hide();
 }
 
 TEST_F(AboutWindowTest, APressReleasedOutsideTheLinkOpensNothing) {
