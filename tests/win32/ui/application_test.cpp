@@ -24,7 +24,7 @@ TEST(ApplicationHandOver, JoiningAWorkerRefusesOnlyThatWorkersHandOvers) {
   std::thread joined([&] {
     joined_refused = !app.RunOnMainThread([] {});
     // Gives a wrongly refused hand-over of the other worker the time to come back.
-    for (int i = 0; i < 200 && other_result < 0; ++i) Sleep(1);
+    for (int i = 0; i < 50 && other_result < 0; ++i) Sleep(1);
   });
   app.JoinServing(joined);
   EXPECT_TRUE(joined_refused);
