@@ -63,6 +63,7 @@ LangString SonaviRunning ${LANG_PORTUGUESE} "O Sonavi está em execução.$\r$\n
 LangString OptionsTitle ${LANG_PORTUGUESE} "Opções"
 LangString OptionsSubtitle ${LANG_PORTUGUESE} "Arranque do Sonavi"
 LangString StartWithWindows ${LANG_PORTUGUESE} "Iniciar o Sonavi com o Windows"
+LangString InstallFolder ${LANG_PORTUGUESE} "O Sonavi será instalado em $INSTDIR, onde guarda também a agenda e a lista de chamadas."
 LangString DataTitle ${LANG_PORTUGUESE} "Os seus dados"
 LangString DataSubtitle ${LANG_PORTUGUESE} "A agenda, a lista de chamadas e as definições ficam guardadas, salvo se pedir o contrário."
 LangString DeleteData ${LANG_PORTUGUESE} "Apagar também a agenda, a lista de chamadas e as definições"
@@ -116,6 +117,8 @@ Function OptionsPage
   Pop $0
   ${NSD_CreateCheckbox} 0 0 100% 12u "$(StartWithWindows)"
   Pop $Checkbox
+  ${NSD_CreateLabel} 0 24u 100% 24u "$(InstallFolder)"
+  Pop $0
   ${If} $StartWithWindows = 1
     ${NSD_Check} $Checkbox
   ${EndIf}
