@@ -20,7 +20,7 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include x64.nsh
 
-!searchparse /file "${__FILEDIR__}\..\resources\version.h" `#define SONAVI_VERSION_TEXT "` VERSION `"`
+!searchparse /file "..\resources\version.h" `#define SONAVI_VERSION_TEXT "` VERSION `"`
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "Software\Borvane\Sonavi"
@@ -42,8 +42,8 @@ VIAddVersionKey /LANG=2070 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2070 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=2070 "LegalCopyright" "Borvane"
 
-!define MUI_ICON "${__FILEDIR__}\..\resources\sonavi.ico"
-!define MUI_UNICON "${__FILEDIR__}\..\resources\sonavi.ico"
+!define MUI_ICON "..\resources\sonavi.ico"
+!define MUI_UNICON "..\resources\sonavi.ico"
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_WELCOME
