@@ -7,8 +7,9 @@
 #   the modem and records a call beside itself;
 # - installing again while the program runs waits for it to end, then replaces the program
 #   and keeps agenda.dat and listcham.dat byte for byte;
-# - silent uninstall: program, shortcut, Run value and entry gone, data and settings kept;
-#   with /APAGARDADOS the data, the settings and the folder go too.
+# - silent uninstall, also waiting while the program runs: program, shortcut, Run value
+#   and entry gone, data and settings kept; with /APAGARDADOS the data, the settings and
+#   the folder go too.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
@@ -113,9 +114,17 @@ wait "$again" || harness_fail "the second install failed"
 [[ "$(sha256sum <"$app/agenda.dat")" == "$agenda" ]] || harness_fail "the upgrade changed agenda.dat"
 [[ "$(sha256sum <"$app/listcham.dat")" == "$calls" ]] || harness_fail "the upgrade changed listcham.dat"
 
-# Silent uninstall (it goes on from a copy of itself in %TEMP%): the data stays.
+# The upgraded program starts. Uninstalling it silently while it runs waits for it to
+# end too (the uninstaller goes on from a copy of itself in %TEMP%); the data stays.
+sonavi_start "$app"
+prepared_again() { (($(harness_log_count '^[0-9]+ AT#CID=1$') >= 2)); }
+harness_wait_for 20 "the upgraded program to prepare the modem" prepared_again
 "$WINE" "$app/desinstalar.exe" /S </dev/null || harness_fail "the silent uninstall failed"
-harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app/desinstalar.exe" ]] && entry_gone'
+sleep 3
+[[ -e "$app/sonavi.exe" ]] && ! entry_gone ||
+  harness_fail "the uninstaller did not wait for the running program"
+sonavi_stop
+harness_wait_for 30 "the uninstaller to finish" eval '[[ ! -e "$app/desinstalar.exe" ]] && entry_gone'
 [[ ! -e "$app/sonavi.exe" ]] || harness_fail "the uninstaller left sonavi.exe"
 [[ ! -e "$shortcut" ]] || harness_fail "the uninstaller left the shortcut"
 [[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] || harness_fail "the uninstaller left the Run value"
