@@ -39,7 +39,7 @@ rm -rf "$app" "$shortcut"
 wine_clear_settings
 
 # reg query's values of a key, one "NAME TYPE DATA" a line.
-reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n 's/^    //p'; }
+reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +//; s/ {2,}/ /gp'; }
 entry_gone() { ! "$WINE" reg query "$entry_key" >/dev/null 2>&1; }
 
 # Shown: the welcome page, "Seguinte", the options page with its check box.
@@ -84,9 +84,9 @@ for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ 1.0.2.117" \
   "InstallLocation REG_SZ $app_win" "UninstallString REG_SZ \"$app_win\\desinstalar.exe\"" \
   "QuietUninstallString REG_SZ \"$app_win\\desinstalar.exe\" /S" \
   "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1"; do
-  grep -qxF -- "$want" <<<"$(sed -E 's/ {2,}/ /g' <<<"$entry")" || harness_fail "entry lacks '$want'"
+  grep -qxF -- "$want" <<<"$entry" || harness_fail "entry lacks '$want'"
 done
-grep -Eq '^EstimatedSize +REG_DWORD +0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail "no EstimatedSize"
+grep -Eq '^EstimatedSize REG_DWORD 0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail "no EstimatedSize"
 
 # The installed program: the modem prepared, a call recorded in the install folder.
 printf 'Ana;219876543\r\n' >"$app/agenda.dat"
