@@ -126,12 +126,7 @@ Function OptionsPage
 FunctionEnd
 
 Function OptionsPageLeave
-  ${NSD_GetState} $Checkbox $0
-  ${If} $0 = ${BST_CHECKED}
-    StrCpy $StartWithWindows 1
-  ${Else}
-    StrCpy $StartWithWindows 0
-  ${EndIf}
+  ${NSD_GetState} $Checkbox $StartWithWindows  ; BST_CHECKED is 1, BST_UNCHECKED 0
 FunctionEnd
 
 Section "Sonavi"
@@ -189,12 +184,7 @@ Function un.DataPage
 FunctionEnd
 
 Function un.DataPageLeave
-  ${NSD_GetState} $Checkbox $0
-  ${If} $0 = ${BST_CHECKED}
-    StrCpy $DeleteData 1
-  ${Else}
-    StrCpy $DeleteData 0
-  ${EndIf}
+  ${NSD_GetState} $Checkbox $DeleteData
 FunctionEnd
 
 Section "Uninstall"
