@@ -5,6 +5,15 @@ enable_language(RC)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
 set(SONAVI_FAKEMODEM "" CACHE FILEPATH "The simulated modem, built by the native build")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+# The manifest names the exe's processor: amd64 or x86.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SONAVI_MANIFEST_ARCH amd64)
+else()
+  set(SONAVI_MANIFEST_ARCH x86)
+endif()
+configure_file(${PROJECT_SOURCE_DIR}/resources/sonavi.manifest.in
+               ${CMAKE_BINARY_DIR}/resources/sonavi.manifest @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/resources)
 
 set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)
 
@@ -15,13 +24,27 @@ add_library(sonavi_win32 STATIC ${SONAVI_WIN32_SOURCES})
 sonavi_target(sonavi_win32)
 target_link_libraries(sonavi_win32 PUBLIC sonavi_core ${SONAVI_WIN32_LIBS})
 target_include_directories(sonavi_win32 PUBLIC ${PROJECT_SOURCE_DIR})
-target_compile_definitions(sonavi_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_compile_definitions(sonavi_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX)
 
 add_executable(sonavi WIN32 ${PROJECT_SOURCE_DIR}/src/app/sonavi_win32.cpp
                ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
 sonavi_target(sonavi)
 target_link_libraries(sonavi PRIVATE sonavi_win32)
-target_link_options(sonavi PRIVATE -static -mwindows)
+target_link_options(sonavi PRIVATE -static -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
+
+# The installer (NSIS): one for both kinds of Windows, so it needs the 32-bit build's exe
+# too (SONAVI_EXE32, from a build with cmake/mingw-w64-i686.cmake).
+set(SONAVI_EXE32 "" CACHE FILEPATH "The 32-bit build's sonavi.exe, for the installer")
+if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(SONAVI_INSTALLER ${CMAKE_BINARY_DIR}/sonavi-${PROJECT_VERSION}-instalador.exe)
+  add_custom_command(OUTPUT ${SONAVI_INSTALLER}
+    COMMAND makensis -V2 -WX -DEXE64=$<TARGET_FILE:sonavi> -DEXE32=${SONAVI_EXE32}
+            -DOUTFILE=${SONAVI_INSTALLER} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
+    DEPENDS sonavi ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
+            ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${PROJECT_SOURCE_DIR}/resources/version.h
+    VERBATIM)
+  add_custom_target(installer ALL DEPENDS ${SONAVI_INSTALLER})
+endif()
 
 # GoogleTest from Debian's sources, built with this toolchain.
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
@@ -58,7 +81,7 @@ foreach(scenario IN LISTS wine_scenarios)
   get_filename_component(name ${scenario} NAME_WE)
   add_test(NAME wine_${name} COMMAND bash ${scenario})
   set_tests_properties(wine_${name} PROPERTIES TIMEOUT 600
-    ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
+    ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_INSTALLER=${SONAVI_INSTALLER};SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
 endforeach()
 
 # The Windows program that the Wine benchmarks time.

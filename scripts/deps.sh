@@ -2,8 +2,11 @@
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -euo pipefail
 # x11-apps: xwd; x11-utils: xwininfo; imagemagick: convert (the scenarios' pictures).
+# g++-mingw-w64-i686-posix and wine32 (from Debian's i386 architecture): the 32-bit build
+# and Wine's side that runs it; nsis: makensis, for the installer.
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64-posix
-          wine64 fonts-wine xvfb x11-apps x11-utils imagemagick xdotool xauth locales)
+          g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-wine xvfb x11-apps x11-utils
+          imagemagick xdotool xauth locales nsis zip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -11,6 +14,7 @@ done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO=sudo
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

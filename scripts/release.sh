@@ -1,21 +1,46 @@
 #!/bin/bash
-# Builds the release: sonavi.exe (static, for 64-bit Windows) and a zip with the README,
-# in out/. Prints their sizes.
+# Builds the release in out/: the installer (one for 32-bit and 64-bit Windows), a portable
+# zip per architecture (sonavi.exe, README.md and its pictures, NOTICE.txt) and SHA256SUMS.
+# The exes and the installer are built twice, from scratch the second time and in another
+# folder, and must come out byte for byte the same. Prints the files and their sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 scripts/deps.sh
-command -v zip >/dev/null || { SUDO=""; [[ $(id -u) -ne 0 ]] && SUDO=sudo;
-  $SUDO apt-get install -y -qq --no-install-recommends zip >/dev/null; }
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >/dev/null
-cmake --build build/release --target sonavi
-x86_64-w64-mingw32-strip -o build/release/sonavi-stripped.exe build/release/sonavi.exe
 version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' resources/version.h)
-rm -rf out && mkdir -p out/sonavi-$version
-cp build/release/sonavi-stripped.exe out/sonavi.exe
-cp out/sonavi.exe README.md out/sonavi-$version/
-mkdir -p out/sonavi-$version/docs/screenshots && cp docs/screenshots/*.png out/sonavi-$version/docs/screenshots/
-(cd out && zip -qr "sonavi-$version.zip" "sonavi-$version" && rm -rf "sonavi-$version")
+setup=sonavi-$version-instalador.exe
+
+# build DIR: the 32-bit exe in DIR/i686, the 64-bit one and the installer in DIR/x86_64.
+build() {
+  cmake -S . -B "$1/i686" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" >/dev/null
+  cmake --build "$1/i686" --target sonavi
+  cmake -S . -B "$1/x86_64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    -DSONAVI_EXE32="$ROOT/$1/i686/sonavi.exe" >/dev/null
+  cmake --build "$1/x86_64" --target sonavi installer
+}
+build build/release
+rm -rf build/release-again
+build build/release-again
+for f in i686/sonavi.exe x86_64/sonavi.exe "x86_64/$setup"; do
+  cmp "build/release/$f" "build/release-again/$f" ||
+    { echo "not reproducible: $f differs between two builds" >&2; exit 1; }
+done
+
+rm -rf out && mkdir -p out
+cp "build/release/x86_64/$setup" out/
+# The zips' entries carry the date of the last commit, so they are reproducible too.
+export TZ=UTC
+stamp=$(git log -1 --format=%cd --date=format-local:%Y%m%d%H%M.%S 2>/dev/null || echo 202601010000)
+for arch in win32:i686 win64:x86_64; do
+  dir=out/sonavi-$version
+  mkdir -p "$dir/docs/screenshots"
+  cp "build/release/${arch#*:}/sonavi.exe" README.md NOTICE.txt "$dir/"
+  cp docs/screenshots/*.png "$dir/docs/screenshots/"
+  find "$dir" -exec touch -t "$stamp" {} +
+  (cd out && find "sonavi-$version" | LC_ALL=C sort | zip -qX "sonavi-$version-${arch%:*}.zip" -@)
+  rm -rf "$dir"
+done
+(cd out && sha256sum "$setup" sonavi-*.zip >SHA256SUMS)
 ls -l out/
-echo "sonavi.exe: $(stat -c %s out/sonavi.exe) bytes; zip: $(stat -c %s out/sonavi-$version.zip) bytes"

@@ -147,7 +147,7 @@ int Form::ShowModal() {
   std::vector<HWND> disabled;
   EnumThreadWindows(
       GetCurrentThreadId(),
-      [](HWND hwnd, LPARAM param) -> BOOL {
+      [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
         auto* list = reinterpret_cast<std::vector<HWND>*>(param);
         if (IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) list->push_back(hwnd);
         return TRUE;

@@ -62,7 +62,7 @@ void PrintWindow(HWND window) {
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> windows;
   EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
+      [](HWND window, LPARAM param) CALLBACK -> BOOL {
         reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
         return TRUE;
       },

@@ -8,7 +8,8 @@
 #   fakemodem_start [OPTIONS]    the modem, with --link/--log/--control set by the harness
 #   harness_map_port COMn [PATH] COMn -> the modem's link (or PATH) for later Wine processes
 #   harness_settings PORT OFF    the program's registry settings (OFF: 0 or 1)
-#   sonavi_start [--desktop]     copies the exe into the scratch folder and starts it
+#   sonavi_start [--desktop] [DIR]  copies the exe into the scratch folder and starts it
+#                                (or starts the one installed in DIR)
 #   sonavi_running / sonavi_stop is the program still running / end it
 #   fakemodem_control LINE       e.g. "ring", "call 219876543 2", "send RING\r\n"
 #   fakemodem_reopen             a new pty behind the same link; sets FAKEMODEM_PTY
@@ -133,10 +134,17 @@ harness_settings() {
 # group, so that it and anything it starts end together.
 sonavi_start() {
   local desktop=()
-  if [[ "${1:-}" == "--desktop" ]]; then desktop=(explorer "/desktop=sonavi,1024x768"); fi
-  SONAVI_APP_DIR="$HARNESS_DIR/app"
-  mkdir -p "$SONAVI_APP_DIR"
-  cp "$SONAVI_EXE" "$SONAVI_APP_DIR/sonavi.exe"
+  if [[ "${1:-}" == "--desktop" ]]; then
+    desktop=(explorer "/desktop=sonavi,1024x768")
+    shift
+  fi
+  if [[ -n "${1:-}" ]]; then
+    SONAVI_APP_DIR=$1
+  else
+    SONAVI_APP_DIR="$HARNESS_DIR/app"
+    mkdir -p "$SONAVI_APP_DIR"
+    cp "$SONAVI_EXE" "$SONAVI_APP_DIR/sonavi.exe"
+  fi
   (cd "$SONAVI_APP_DIR" && exec setsid "$WINE" "${desktop[@]}" "$SONAVI_APP_DIR/sonavi.exe" \
     >"$HARNESS_DIR/sonavi.out" 2>&1 </dev/null) &
   SONAVI_PID=$!

@@ -1,0 +1,140 @@
+#!/bin/bash
+# The installer and the uninstaller as a user and an administrator's script meet them:
+# - shown, its options page offers "Iniciar o Sonavi com o Windows", ticked (a picture of
+#   it in $SONAVI_SCREENSHOTS, the scratch folder by default);
+# - silent (/S): the program in %LOCALAPPDATA%\Programs\Sonavi, the Start menu shortcut,
+#   the Run value and the Apps & features entry; the installed program starts, prepares
+#   the modem and records a call beside itself;
+# - installing again while the program runs waits for it to end, then replaces the program
+#   and keeps agenda.dat and listcham.dat byte for byte;
+# - silent uninstall, also waiting while the program runs: program, shortcut, Run value
+#   and entry gone, data and settings kept; with /APAGARDADOS the data, the settings and
+#   the folder go too.
+# shellcheck source=tests/wine/lib/harness.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
+# shellcheck source=tests/wine/lib/probe.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/probe.sh"
+
+run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
+entry_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi'
+settings_key='HKCU\Software\Borvane\Sonavi'
+
+harness_init installer
+setup=${SONAVI_INSTALLER:-}
+[[ -f "$setup" ]] || harness_fail "no installer '$setup' (configure the build with -DSONAVI_EXE32=...)"
+shots="${SONAVI_SCREENSHOTS:-$HARNESS_DIR/screenshots}"
+
+local_app_data=$("$WINE" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+app_win="$local_app_data\\Programs\\Sonavi"
+app=$("$WINE" winepath -u "$app_win" 2>/dev/null)
+app=${app%/}
+start_menu=$("$WINE" winepath -u "$("$WINE" cmd /c 'echo %APPDATA%' | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)
+shortcut="${start_menu%/}/Sonavi.lnk"
+harness_log "install folder $app"
+
+# A prefix without Sonavi.
+rm -rf "$app" "$shortcut"
+"$WINE" reg delete "$run_key" /v Sonavi /f >/dev/null 2>&1 || true
+"$WINE" reg delete "$entry_key" /f >/dev/null 2>&1 || true
+wine_clear_settings
+
+# reg query's values of a key, one "NAME TYPE DATA" a line.
+reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +//; s/ {2,}/ /gp'; }
+entry_gone() { ! "$WINE" reg query "$entry_key" >/dev/null 2>&1; }
+
+# Shown: the welcome page, "Seguinte", the options page with its check box.
+"$WINE" explorer /desktop=installer,800x600 "$setup" >/dev/null 2>&1 </dev/null &
+gui=$!
+PROBE_DESKTOP=installer
+page=$(probe_wait_window 20 '#32770' 'Instalação de Sonavi')
+probe_click "$(probe_child "$page" Button '&Seguinte >')"
+# The page's controls sit in an inner dialog.
+start_box() {
+  local inner
+  inner=$(probe children "$page" | awk '$3 == 1 && $4 == "#32770" {print $1; exit}')
+  [[ -n "$inner" ]] && box=$(probe_child "$inner" Button "Iniciar o Sonavi com o Windows") &&
+    [[ -n "$box" ]]
+}
+harness_wait_for 10 "the options page" start_box
+[[ "$(probe checked "$box")" == 1 ]] || harness_fail "'Iniciar o Sonavi com o Windows' is not ticked"
+read -r -a r < <(probe rect "$page")
+harness_screenshot installer_options
+mkdir -p "$shots"
+convert "$HARNESS_DIR/installer_options.png" \
+  -crop "$((r[2] - r[0] + 24))x$((r[3] - r[1] + 24))+$((r[0] - 12))+$((r[1] - 12))" \
+  +repage -strip "png8:$shots/installer_options.png" || harness_fail "no picture of the page"
+harness_stop_pid "$gui"
+unset PROBE_DESKTOP
+
+# Silent install (mapping the port restarts the Wine server, which ends the shown installer).
+fakemodem_start
+harness_map_port COM5
+[[ ! -e "$app" ]] || harness_fail "the installer left $app before installing"
+harness_settings COM5 0
+"$WINE" "$setup" /S </dev/null || harness_fail "the silent install failed"
+cmp -s "$app/sonavi.exe" "$SONAVI_EXE" || harness_fail "no 64-bit sonavi.exe in $app"
+[[ -f "$app/desinstalar.exe" ]] || harness_fail "no uninstaller in $app"
+[[ -f "$shortcut" ]] || harness_fail "no Start menu shortcut $shortcut"
+[[ "$(wine_reg_value "$run_key" Sonavi)" == "REG_SZ \"$app_win\\sonavi.exe\"" ]] ||
+  harness_fail "Run value: '$(wine_reg_value "$run_key" Sonavi)'"
+entry=$(reg_values "$entry_key")
+harness_log "Apps & features entry:"$'\n'"$entry"
+for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ 1.0.2.117" \
+  "Publisher REG_SZ Borvane" "DisplayIcon REG_SZ $app_win\\sonavi.exe,0" \
+  "InstallLocation REG_SZ $app_win" "UninstallString REG_SZ \"$app_win\\desinstalar.exe\"" \
+  "QuietUninstallString REG_SZ \"$app_win\\desinstalar.exe\" /S" \
+  "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1"; do
+  grep -qxF -- "$want" <<<"$entry" || harness_fail "entry lacks '$want'"
+done
+grep -Eq '^EstimatedSize REG_DWORD 0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail "no EstimatedSize"
+
+# The installed program: the modem prepared, a call recorded in the install folder.
+printf 'Ana;219876543\r\n' >"$app/agenda.dat"
+sonavi_start "$app"
+harness_wait_log '^[0-9]+ AT#CID=1$' 20
+harness_wait_for 10 "the tray icon" tray_icon_centre
+sleep 1.5
+fakemodem_control "call 912345678 1"
+harness_wait_for 15 "the call in $app/listcham.dat" grep -q ';912345678;' "$app/listcham.dat"
+agenda=$(sha256sum <"$app/agenda.dat")
+calls=$(sha256sum <"$app/listcham.dat")
+exe_time=$(stat -c %.9Y "$app/sonavi.exe")
+
+# Installing again while it runs: the installer waits.
+"$WINE" "$setup" /S </dev/null >/dev/null 2>&1 &
+again=$!
+sleep 3
+kill -0 "$again" 2>/dev/null || harness_fail "the installer did not wait for the running program"
+[[ "$(stat -c %.9Y "$app/sonavi.exe")" == "$exe_time" ]] ||
+  harness_fail "the installer replaced the program while it ran"
+sonavi_stop
+harness_wait_for 30 "the second install to end" eval '! kill -0 '"$again"
+wait "$again" || harness_fail "the second install failed"
+[[ "$(stat -c %.9Y "$app/sonavi.exe")" != "$exe_time" ]] || harness_fail "the upgrade kept the old program"
+[[ "$(sha256sum <"$app/agenda.dat")" == "$agenda" ]] || harness_fail "the upgrade changed agenda.dat"
+[[ "$(sha256sum <"$app/listcham.dat")" == "$calls" ]] || harness_fail "the upgrade changed listcham.dat"
+
+# The upgraded program starts. Uninstalling it silently while it runs waits for it to
+# end too (the uninstaller goes on from a copy of itself in %TEMP%); the data stays.
+sonavi_start "$app"
+prepared_again() { (($(harness_log_count '^[0-9]+ AT#CID=1$') >= 2)); }
+harness_wait_for 20 "the upgraded program to prepare the modem" prepared_again
+"$WINE" "$app/desinstalar.exe" /S </dev/null || harness_fail "the silent uninstall failed"
+sleep 3
+[[ -e "$app/sonavi.exe" ]] && ! entry_gone ||
+  harness_fail "the uninstaller did not wait for the running program"
+sonavi_stop
+harness_wait_for 30 "the uninstaller to finish" eval '[[ ! -e "$app/desinstalar.exe" ]] && entry_gone'
+[[ ! -e "$app/sonavi.exe" ]] || harness_fail "the uninstaller left sonavi.exe"
+[[ ! -e "$shortcut" ]] || harness_fail "the uninstaller left the shortcut"
+[[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] || harness_fail "the uninstaller left the Run value"
+[[ "$(sha256sum <"$app/agenda.dat")" == "$agenda" ]] || harness_fail "the uninstaller changed agenda.dat"
+[[ "$(sha256sum <"$app/listcham.dat")" == "$calls" ]] || harness_fail "the uninstaller changed listcham.dat"
+[[ "$(wine_reg_value "$settings_key" Port)" == "REG_SZ COM5" ]] || harness_fail "the uninstaller removed the settings"
+
+# Installed again and uninstalled with the data.
+"$WINE" "$setup" /S </dev/null || harness_fail "the third install failed"
+"$WINE" "$app/desinstalar.exe" /S /APAGARDADOS </dev/null || harness_fail "the uninstall with /APAGARDADOS failed"
+harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app" ]] && entry_gone'
+"$WINE" reg query "$settings_key" >/dev/null 2>&1 && harness_fail "the settings are still there"
+harness_pass
