@@ -1,6 +1,7 @@
 #!/bin/bash
-# Builds everything and runs every test: native unit tests (plain and under ASan/UBSan),
-# then the Windows build's tests under Wine. Installs missing Debian packages first.
+# Builds everything and runs every test: native unit tests (plain and under ASan/UBSan,
+# the threaded ones under ThreadSanitizer), then the Windows build's tests under Wine.
+# Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
@@ -13,6 +14,11 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVI_SANITIZE=ON 
 cmake --build build/asan -j "$JOBS" --target native_tests
 ctest --test-dir build/native --output-on-failure -j "$JOBS"
 ctest --test-dir build/asan --output-on-failure -j "$JOBS"
+# The tests that run real threads (serial worker, tray update worker, hand-overs to the
+# main thread) under ThreadSanitizer: any report fails the run.
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVI_TSAN=ON >/dev/null
+cmake --build build/tsan -j "$JOBS" --target threaded_tests
+TSAN_OPTIONS="halt_on_error=1 exitcode=66" build/tsan/threaded_tests --gtest_brief=1
 
 # The Windows builds: 32-bit (what its smoke set needs), then 64-bit with the installer,
 # which carries both exes.

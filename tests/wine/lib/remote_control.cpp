@@ -19,11 +19,14 @@
 //                                    microseconds
 //   remote_control syserr CODE       the system's text for an error code, as the program
 //                                    shows it
+//   remote_control resources         the program's open kernel handles, counted in the
+//                                    system's handle table: "handles N"
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -188,6 +191,52 @@ int SystemErrorText(DWORD code) {
   return text.empty() ? 1 : 0;
 }
 
+// Wine answers GetProcessHandleCount and GetGuiResources for another process with 0, but
+// lists every process's handles in the system handle table: count the program's entries.
+struct HandleEntry {
+  ULONG owner_pid;
+  BYTE object_type;
+  BYTE flags;
+  USHORT value;
+  PVOID object;
+  ULONG access;
+};
+
+struct HandleTable {
+  ULONG count;
+  HandleEntry entries[1];
+};
+
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+int Resources() {
+  HWND form = FindTop(kFormClass, "Form1", false);
+  if (form == nullptr) return 1;
+  DWORD id = 0;
+  GetWindowThreadProcessId(form, &id);
+  const auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) return 1;
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+  std::string buffer(1 << 16, '\0');
+  LONG status = kInfoLengthMismatch;
+  for (int tries = 0; tries < 8 && status == kInfoLengthMismatch; ++tries) {
+    ULONG needed = 0;
+    status =
+        query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kInfoLengthMismatch) buffer.resize(std::max<size_t>(buffer.size() * 2, needed));
+  }
+  if (status != 0) return 1;
+  const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
+  unsigned handles = 0;
+  for (ULONG i = 0; i < table->count; ++i) {
+    if (table->entries[i].owner_pid == id) ++handles;
+  }
+  std::printf("handles %u\n", handles);
+  return 0;
+}
+
 int WaitTray() {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -216,9 +265,10 @@ int main(int argc, char** argv) {
   if (command == "options-ok") return OptionsOk(argc > 2 ? argv[2] : nullptr);
   if (command == "wait-tray") return WaitTray();
   if (command == "tray") return FindTop(kTrayClass, nullptr, false) != nullptr ? 0 : 1;
+  if (command == "resources") return Resources();
   if (command == "syserr" && argc > 2) return SystemErrorText(std::strtoul(argv[2], nullptr, 10));
   std::fprintf(stderr,
                "usage: remote_control memo|error-box|dismiss|options-ok [PORT]|tray|wait-tray|"
-               "syserr CODE\n");
+               "syserr CODE|resources\n");
   return 2;
 }
