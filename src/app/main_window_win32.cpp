@@ -190,10 +190,14 @@ void TForm1::AppendLog(const std::string& line) {
   SendMessageA(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The monitor names and records callers only once CallsReady.
-std::string TForm1::LookupName(const std::string& number) { return links_.lookup_name(number); }
+// The monitor names and records callers only once CallsReady; unlinked, no name is known
+// and no call is recorded, which is reported, not hidden.
+std::string TForm1::LookupName(const std::string& number) {
+  return links_.lookup_name ? links_.lookup_name(number) : std::string();
+}
 
 Status TForm1::AddCall(const std::string& number, const std::string& name) {
+  if (!links_.add_call) return Status::Error("A lista de chamadas não está disponível.");
   return links_.add_call(number, name);
 }
 

@@ -168,14 +168,20 @@ void Application::ServeHandOvers() {
   if (!taken.empty()) hand_over_done_.notify_all();
 }
 
-bool Application::Refused() const {
-  return !dispatching_ || std::this_thread::get_id() == joining_;
+bool Application::Refused(std::thread::id worker) const {
+  return !dispatching_ || worker == joining_;
+}
+
+bool Application::RefusesHandOversOf(std::thread::id worker) const {
+  std::lock_guard<std::mutex> lock(hand_over_lock_);
+  return Refused(worker);
 }
 
 bool Application::RunOnMainThread(const std::function<void()>& step) {
   HandOver hand_over{&step};
+  const std::thread::id self = std::this_thread::get_id();
   std::unique_lock<std::mutex> lock(hand_over_lock_);
-  if (Refused()) return false;
+  if (Refused(self)) return false;
   hand_overs_.push_back(&hand_over);
   PostMessageA(window_, kHandOverMessage, 0, 0);
   auto queued = [&] {
@@ -183,7 +189,7 @@ bool Application::RunOnMainThread(const std::function<void()>& step) {
   };
   // Either the main thread runs the step, or this thread's hand-overs are refused while it
   // still waits in the queue (a step being run is always waited for).
-  hand_over_done_.wait(lock, [&] { return hand_over.done || (Refused() && queued()); });
+  hand_over_done_.wait(lock, [&] { return hand_over.done || (Refused(self) && queued()); });
   if (hand_over.done) return true;
   hand_overs_.erase(std::find(hand_overs_.begin(), hand_overs_.end(), &hand_over));
   return false;

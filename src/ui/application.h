@@ -60,6 +60,9 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   void JoinServing(std::thread& worker) override;
   // After this, hand-overs are refused; called before the windows go away.
   void StopDispatching();
+  // Whether a worker's hand-overs are refused now (while it is being joined, or after
+  // StopDispatching).
+  bool RefusesHandOversOf(std::thread::id worker) const;
 
   // TimerFactory.
   std::unique_ptr<Timer> Create(std::function<void()> on_tick) override;
@@ -77,8 +80,8 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   bool PreTranslate(MSG& msg);
   void ServeHandOvers();
-  // Whether the calling worker's hand-overs are refused; under hand_over_lock_.
-  bool Refused() const;
+  // Whether the worker's hand-overs are refused; under hand_over_lock_.
+  bool Refused(std::thread::id worker) const;
   UINT_PTR AddTimer(std::function<void()>* on_tick);
   void RemoveTimer(UINT_PTR id);
 
@@ -90,7 +93,7 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   bool terminated_ = false;
   std::vector<Form*> forms_;
 
-  std::mutex hand_over_lock_;
+  mutable std::mutex hand_over_lock_;
   std::condition_variable hand_over_done_;
   std::deque<HandOver*> hand_overs_;
   bool dispatching_ = true;

@@ -272,6 +272,24 @@ TEST_F(TrayIconTest, HeldPressGivesClickAtReleaseBeforeMouseUp) {
   EXPECT_EQ(events.size(), 3u);
 }
 
+TEST_F(TrayIconTest, ThirdQuickPressAfterADoubleClickGivesNoClick) {
+  Make();
+  shell.Tray(kWmLButtonDown);
+  timers.Advance(60);
+  shell.Tray(kWmLButtonUp);
+  timers.Advance(60);
+  shell.Tray(kWmLButtonDblClk);
+  timers.Advance(60);
+  shell.Tray(kWmLButtonUp);
+  timers.Advance(60);
+  shell.Tray(kWmLButtonDown);  // still within the double-click time of the first press
+  timers.Advance(60);
+  shell.Tray(kWmLButtonUp);
+  timers.Advance(5000);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "click"), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "dblclick"), 1);
+}
+
 // A second press that the shell does not report as a double click (the pointer moved)
 // leaves the running click delay alone: the click still comes one double-click time after
 // the first press.

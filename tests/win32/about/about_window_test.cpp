@@ -213,11 +213,18 @@ TEST_F(AboutWindowTest, ADoubleClickOpensTheLinkOnce) {
     clicks[i].mi.dwFlags = i % 2 == 0 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
   }
   ASSERT_EQ(SendInput(4, clicks, sizeof(INPUT)), 4u);
-  for (int i = 0; i < 100 && opened == 0; ++i) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    app_.ProcessMessages();
+  // Pumps until both releases have been handled, so that a second opening would be seen.
+  int releases = 0;
+  for (int i = 0; i < 250 && releases < 2; ++i) {
+    MSG msg;
+    while (releases < 2 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_LBUTTONUP) ++releases;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (releases < 2) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
-  app_.ProcessMessages();
+  ASSERT_EQ(releases, 2);
   EXPECT_EQ(opened, 1);
   about_.Hide();
 }

@@ -20,14 +20,20 @@ TEST(ApplicationHandOver, JoiningAWorkerRefusesOnlyThatWorkersHandOvers) {
   MSG msg;
   while (!PeekMessageA(&msg, app.handle(), 0, 0, PM_NOREMOVE)) Sleep(1);
 
+  // Asked from inside the joined worker, so while the join is certainly under way.
+  const std::thread::id other_id = other.get_id();
   bool joined_refused = false;
+  bool refuses_joined = false;
+  bool refuses_other = true;
   std::thread joined([&] {
     joined_refused = !app.RunOnMainThread([] {});
-    // Gives a wrongly refused hand-over of the other worker the time to come back.
-    for (int i = 0; i < 50 && other_result < 0; ++i) Sleep(1);
+    refuses_joined = app.RefusesHandOversOf(std::this_thread::get_id());
+    refuses_other = app.RefusesHandOversOf(other_id);
   });
   app.JoinServing(joined);
   EXPECT_TRUE(joined_refused);
+  EXPECT_TRUE(refuses_joined);
+  EXPECT_FALSE(refuses_other);
   EXPECT_EQ(other_result, -1);
   while (other_result < 0) {
     app.ProcessMessages();
