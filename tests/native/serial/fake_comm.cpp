@@ -55,6 +55,11 @@ std::string FakeComm::Written() {
   return written_;
 }
 
+std::vector<std::string> FakeComm::ReadsDelivered() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return delivered_;
+}
+
 void FakeComm::SetModemStatus(uint32_t status) {
   std::lock_guard<std::mutex> lock(mu_);
   const uint32_t changed = status ^ modem_status_;
@@ -295,6 +300,7 @@ void FakeComm::EndRead(uint32_t status, uint32_t count) {
   // Touches the buffer even when nothing is transferred: it must still be there.
   if (read_.count > 0) static_cast<volatile char*>(read_.buffer)[0] = 0;
   std::memcpy(read_.buffer, in_queue_.data(), count);
+  if (status == 0) delivered_.push_back(in_queue_.substr(0, count));
   in_queue_.erase(0, count);
   Complete(read_.ov, status, count);
   read_ = PendingRead{};
@@ -545,9 +551,10 @@ bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* t
                                    bool wait) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("GetOverlappedResult");
-  // As the system's: the answer comes from the record, whatever the handle.
+  // As the system's: the answer comes from the record, whatever the handle, and only an
+  // operation still running can end in a failure here.
   (void)h;
-  if (const uint32_t error = Decide("GetOverlappedResult"); error != 0) {
+  if (const uint32_t error = Holds(ov) ? Decide("GetOverlappedResult") : 0; error != 0) {
     if (error != comm::kErrorIoIncomplete && error != comm::kErrorIoPending) {
       if (ov == read_.ov) EndRead(error, 0);
       if (ov == write_.ov) EndWrite(error, 0);

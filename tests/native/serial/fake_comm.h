@@ -39,6 +39,8 @@ class FakeComm : public CommApi {
   void ModemSends(const std::string& bytes, uint32_t baud = 9600, uint32_t delay_ms = 0);
   // Everything the component has written, completed writes only.
   std::string Written();
+  // The bytes of each read that ended well, in order (possibly none).
+  std::vector<std::string> ReadsDelivered();
   // Sets the modem status lines (MS_*_ON bits); changed lines raise their comm events.
   void SetModemStatus(uint32_t status);
   // Error flags (CE_*) the next ClearCommError returns once.
@@ -74,8 +76,9 @@ class FakeComm : public CommApi {
   // When set, asked first by every call that can fail (under the driver's lock, with the
   // call's name): 0 lets the call behave as scripted, any other value is the error it fails
   // with, except that ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go
-  // pending. A failing GetOverlappedResult ends the operation with that error (as the
-  // system's does) unless the error is ERROR_IO_INCOMPLETE or ERROR_IO_PENDING.
+  // pending. GetOverlappedResult fails only for an operation still running, which then
+  // ends with that error (as the system's would tell) unless the error is
+  // ERROR_IO_INCOMPLETE or ERROR_IO_PENDING.
   std::function<uint32_t(const char* call)> answer;
 
   // --- what the component did
@@ -193,6 +196,7 @@ class FakeComm : public CommApi {
   std::map<CommHandle, bool> events_;  // handle -> signalled
   std::string in_queue_;
   std::string written_;
+  std::vector<std::string> delivered_;
   uint32_t comm_mask_ = 0;
   uint32_t latched_events_ = 0;
   uint32_t modem_status_ = 0;
