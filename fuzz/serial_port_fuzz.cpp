@@ -10,11 +10,11 @@
 // - after destruction the port and every event are closed and nothing is outstanding;
 // - once the input is used up and the driver answers plainly, passes do not spin.
 //
-// Input: the operations, then 0x1E, then the driver's answers. Each driver call takes one
-// answer byte (none left: as scripted): below 0xC0 as scripted, otherwise it fails with
-// kErrors[byte % 16], where ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent
-// go pending. Each operation is a byte, op % 10 choosing it and op / 10 its argument, and
-// may take further bytes:
+// Input: the operations, then 0x1E, then the driver's answers. Each driver call but
+// CloseHandle (closing a valid handle does not fail) takes one answer byte (none left: as
+// scripted): below 0xC0 as scripted, otherwise it fails with kErrors[byte % 16], where
+// ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go pending. Each operation is a
+// byte, op % 10 choosing it and op / 10 its argument, and may take further bytes:
 //   0 worker passes (1 + arg % 8)             5 SendText of (byte + 256 * (arg % 2)) bytes
 //   1 fake time goes by (byte * 8 ms)         6 take clusters (1 + arg % 4)
 //   2 Active := arg % 2                       7 the modem sends byte bytes, after byte ms

@@ -249,6 +249,21 @@ bool FakeComm::Failing(const char* call) {
   return error != 0;
 }
 
+bool FakeComm::FailingAtOnce(const char* call, bool* pend) {
+  const uint32_t error = Decide(call);
+  *pend = error == comm::kErrorIoPending;
+  if (error == 0 || *pend) return false;
+  Fail(error);
+  return true;
+}
+
+bool FakeComm::Reused(const CommOverlapped* ov) {
+  if (!Holds(ov)) return false;
+  ++record_reuses_;
+  Fail(comm::kErrorInvalidParameter);
+  return true;
+}
+
 bool FakeComm::CheckPort(CommHandle h) {
   if (h != kInvalidCommHandle && h == port_handle_) return true;
   Fail(comm::kErrorInvalidHandle);
@@ -462,23 +477,19 @@ bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
 bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("WaitCommEvent");
-  const uint32_t decided = Decide("WaitCommEvent");
-  if (decided != 0 && decided != comm::kErrorIoPending) {
-    Fail(decided);
-    return false;
-  }
-  if (!CheckPort(h)) return false;
+  bool pend = false;
+  if (FailingAtOnce("WaitCommEvent", &pend) || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
     return false;
   }
-  if (Holds(ov) || wait_.ov != nullptr || comm_mask_ == 0) {
-    if (Holds(ov)) ++record_reuses_;
+  if (Reused(ov)) return false;
+  if (wait_.ov != nullptr || comm_mask_ == 0) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
   ResetEventOf(ov);
-  if (latched_events_ != 0 && decided == 0) {
+  if (latched_events_ != 0 && !pend) {
     *mask = latched_events_;
     latched_events_ = 0;
     Complete(ov, 0, 0);
@@ -494,20 +505,15 @@ bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* re
                         CommOverlapped* ov) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("ReadFile " + std::to_string(count));
-  const uint32_t decided = Decide("ReadFile");
-  if (decided != 0 && decided != comm::kErrorIoPending) {
-    Fail(decided);
-    return false;
-  }
-  if (!CheckPort(h)) return false;
-  if (Holds(ov) || read_.ov != nullptr) {
-    ++record_reuses_;
+  bool pend = false;
+  if (FailingAtOnce("ReadFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
+  if (read_.ov != nullptr) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
   ResetEventOf(ov);
   read_ = PendingRead{ov, static_cast<char*>(buffer), count};
-  if (decided != 0 || reads_pend_ || (in_queue_.empty() && wine_pty_)) {
+  if (pend || reads_pend_ || (in_queue_.empty() && wine_pty_)) {
     ov->Internal = kStatusPending;
     Fail(comm::kErrorIoPending);
     return false;
@@ -522,19 +528,10 @@ bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint3
   std::lock_guard<std::mutex> lock(mu_);
   Log("WriteFile " + std::to_string(count));
   last_write_event_ = ov->hEvent;
-  const uint32_t decided = Decide("WriteFile");
-  if (decided != 0 && decided != comm::kErrorIoPending) {
-    Fail(decided);
-    return false;
-  }
-  if (!CheckPort(h)) return false;
-  if (Holds(ov)) {
-    ++record_reuses_;
-    Fail(comm::kErrorInvalidParameter);
-    return false;
-  }
+  bool pend = false;
+  if (FailingAtOnce("WriteFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
   ResetEventOf(ov);
-  if (decided == 0 && write_mode_ == WriteMode::kImmediate) {
+  if (!pend && write_mode_ == WriteMode::kImmediate) {
     written_.append(static_cast<const char*>(buffer), count);
     Complete(ov, 0, count);
     *written = count;

@@ -153,8 +153,12 @@ class FakeComm : public CommApi {
     std::string bytes;  // what the buffer held when the write began
   };
 
-  uint32_t Decide(const char* call);     // under mu_: 0, or the error the call fails with
-  bool Failing(const char* call);        // under mu_
+  uint32_t Decide(const char* call);  // under mu_: 0, or the error the call fails with
+  bool Failing(const char* call);     // under mu_
+  // For a call that can go pending: true when it fails at once; *pend when it must pend.
+  bool FailingAtOnce(const char* call, bool* pend);
+  // Counts and refuses an operation started on a record the driver still holds.
+  bool Reused(const CommOverlapped* ov);
   bool CheckPort(CommHandle h);          // under mu_
   void Log(const std::string& entry);    // under mu_
   void AdvanceLocked(uint32_t to_tick);  // delivers the bytes due by then
