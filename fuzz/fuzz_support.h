@@ -41,6 +41,12 @@ class ByteReader {
     for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
     return v;
   }
+  // The next n bytes, or as many as are left.
+  std::string_view Take(size_t n) {
+    std::string_view piece = bytes_.substr(0, n);
+    bytes_.remove_prefix(piece.size());
+    return piece;
+  }
   // The bytes up to the next separator (which is consumed), or the rest of the input.
   std::string_view Until(char separator) {
     const size_t at = bytes_.find(separator);

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds the libFuzzer targets with clang and runs each for a set time (default 60 s).
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
-# Targets: monitor_tick modem_command data_files settings port_list (default: all).
+# Targets: monitor_tick modem_command data_files settings port_list serial_port (default: all).
 # Each run starts from the seeds in fuzz/corpus/<target>/ and grows a working corpus in
 # build/fuzz/corpus/<target>/; an input that fails is saved in build/fuzz/artifacts/.
 # Prints one line per target: its time, executions, and whether it ran clean.
@@ -11,7 +11,7 @@ ROOT=$PWD
 SECONDS_EACH=${1:-60}
 shift || true
 TARGETS=("$@")
-((${#TARGETS[@]})) || TARGETS=(monitor_tick modem_command data_files settings port_list)
+((${#TARGETS[@]})) || TARGETS=(monitor_tick modem_command data_files settings port_list serial_port)
 
 need=()
 for p in clang libclang-rt-14-dev cmake ninja-build; do

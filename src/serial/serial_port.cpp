@@ -26,6 +26,12 @@ constexpr uint32_t kLineErrorMask =
 constexpr size_t kMaxDeviceNameLength = 79;
 constexpr size_t kMaxCommPortLength = 255;
 
+// What GetOverlappedResult (not waiting) fails with while the driver still runs the
+// operation, holding its buffer and record.
+bool StillRunning(uint32_t error) {
+  return error == comm::kErrorIoIncomplete || error == comm::kErrorIoPending;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -332,6 +338,10 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
     ReportError(901, 0, 2, "Msg, dont enter SendData while SendInProgress is set");
     return;
   }
+  if (const uint32_t held = HeldWriteError(); held != 0) {
+    ReportError(903, held, 0, "Error writing Data");
+    return;
+  }
   const CommHandle handle = com_handle_;
   CommTimeouts timeouts;
   bool timeouts_ok = api_.GetCommTimeouts(handle, &timeouts);
@@ -366,6 +376,19 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   ReportError(903, error, 0, "Error writing Data");
   ResetOverlappedEvent(write_overlapped_);
   send_in_progress_ = false;
+}
+
+// A send given up while still running keeps its bytes and record until the driver lets go
+// of them; 0 once it has, otherwise the error that says it still runs.
+uint32_t TSerialPort::HeldWriteError() {
+  if (!write_held_) return 0;
+  uint32_t transferred = 0;
+  if (!api_.GetOverlappedResult(com_handle_, &write_overlapped_, &transferred, false)) {
+    const uint32_t error = api_.GetLastError();
+    if (StillRunning(error)) return error;
+  }
+  write_held_ = false;
+  return 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -473,40 +496,38 @@ void TWorkThread::ServingPass() {
   if (owner_.active_) CheckLineStatus();
   CheckWriteDone();
   pause_ms_ = kWorkerWaitMs;
-  if (!read_pending_ && owner_.active_) StartRead();
+  // A read or WaitCommEvent that a failed wait forgot is finished once the driver has let
+  // go of it, and only then may another start on its record.
+  if (!read_pending_) {
+    if (read_buffer_) {
+      FinishRead();
+    } else if (owner_.active_) {
+      StartRead();
+    }
+  }
   events_came_at_once_ = false;
-  if (!event_wait_pending_ && owner_.active_) StartEventWait();
+  if (!event_wait_pending_) {
+    if (event_wait_forgotten_) {
+      PollForgottenEventWait();
+    } else if (owner_.active_) {
+      StartEventWait();
+    }
+  }
 
-  const CommHandle events[2] = {owner_.read_overlapped_.hEvent, owner_.event_overlapped_.hEvent};
-  if (read_pending_ && event_wait_pending_) {
-    const uint32_t result = api_.WaitForMultipleObjects(2, events, false, kWorkerWaitMs);
+  const bool read = read_pending_;
+  const bool wait = event_wait_pending_;
+  if (read || wait) {
+    const CommHandle events[2] = {owner_.read_overlapped_.hEvent, owner_.event_overlapped_.hEvent};
+    const uint32_t result = read && wait
+                                ? api_.WaitForMultipleObjects(2, events, false, kWorkerWaitMs)
+                                : api_.WaitForSingleObject(events[read ? 0 : 1], kWorkerWaitMs);
     if (owner_.active_) CheckLineStatus();
-    if (result == comm::kWaitObject0) {
+    if (read && result == comm::kWaitObject0) {
       FinishRead();
-    } else if (result == comm::kWaitObject0 + 1) {
+    } else if (wait && result == comm::kWaitObject0 + (read ? 1 : 0)) {
       FinishEventWait();
     } else if (result != comm::kWaitTimeout) {
-      Report(9911, result, "Error getting Overlappedresult");
-      read_pending_ = false;
-      event_wait_pending_ = false;
-    }
-  } else if (read_pending_) {
-    const uint32_t result = api_.WaitForSingleObject(events[0], kWorkerWaitMs);
-    if (owner_.active_) CheckLineStatus();
-    if (result == comm::kWaitObject0) {
-      FinishRead();
-    } else if (result != comm::kWaitTimeout) {
-      Report(9912, result, "Error getting Overlappedresult");
-      read_pending_ = false;
-    }
-  } else if (event_wait_pending_) {
-    const uint32_t result = api_.WaitForSingleObject(events[1], kWorkerWaitMs);
-    if (owner_.active_) CheckLineStatus();
-    if (result == comm::kWaitObject0) {
-      FinishEventWait();
-    } else if (result != comm::kWaitTimeout) {
-      Report(9913, result, "Error getting Overlappedresult");
-      event_wait_pending_ = false;
+      ForgetPendingOperations(read && wait ? 9911 : read ? 9912 : 9913, result);
     }
   } else if (!events_came_at_once_) {
     // Nothing to wait on (a driver without comm events, bytes still gathering): pause
@@ -616,29 +637,25 @@ void TWorkThread::StartRead() {
 }
 
 void TWorkThread::FinishRead() {
+  const bool waited_for = read_pending_;
+  read_pending_ = false;
   if (api_.GetOverlappedResult(owner_.com_handle_, &owner_.read_overlapped_, &bytes_read_, false)) {
     QueueCluster();
     last_read_tick_ = api_.GetTickCount();
     read_buffer_.reset();
-  } else {
-    const uint32_t error = api_.GetLastError();
-    if (error == comm::kErrorOperationAborted) {
-      Report(9907, error, "Error read aborted");
-    } else {
-      NoteDeviceError(error);
-      Report(9908, error, "Error getting Overlappedresult");
-    }
-    ReleaseReadBuffer(error);
+    return;
   }
-  read_pending_ = false;
-}
-
-void TWorkThread::ReleaseReadBuffer(uint32_t error) {
-  // A read the driver still runs may yet write into its buffer: keep it until the end.
-  if (error == comm::kErrorIoIncomplete && read_buffer_) {
-    abandoned_buffers_.push_back(std::move(read_buffer_));
+  const uint32_t error = api_.GetLastError();
+  // Still running (closing signalled its event, or a failed wait forgot it): the buffer
+  // and the record stay with the read, and a later pass finishes it.
+  const bool running = StillRunning(error);
+  if (error == comm::kErrorOperationAborted) {
+    Report(9907, error, "Error read aborted");
+  } else if (waited_for || !running) {
+    NoteDeviceError(error);
+    Report(9908, error, "Error getting Overlappedresult");
   }
-  read_buffer_.reset();
+  if (!running) read_buffer_.reset();
 }
 
 void TWorkThread::QueueCluster() {
@@ -674,6 +691,23 @@ void TWorkThread::StartEventWait() {
   } else {
     Report(9907, error, "Error calling WaitCommEvent");
   }
+}
+
+void TWorkThread::ForgetPendingOperations(uint32_t place, uint32_t wait_result) {
+  Report(place, wait_result, "Error getting Overlappedresult");
+  // The driver keeps what it holds: the read keeps its buffer (read_buffer_ stays set).
+  if (event_wait_pending_) event_wait_forgotten_ = true;
+  read_pending_ = false;
+  event_wait_pending_ = false;
+}
+
+void TWorkThread::PollForgottenEventWait() {
+  uint32_t unused = 0;
+  if (!api_.GetOverlappedResult(owner_.com_handle_, &owner_.event_overlapped_, &unused, false) &&
+      StillRunning(api_.GetLastError())) {
+    return;  // still with the driver
+  }
+  event_wait_forgotten_ = false;
 }
 
 void TWorkThread::FinishEventWait() {
@@ -730,6 +764,8 @@ void TWorkThread::CheckWriteDone() {
     if (elapsed <= limit) return;
     owner_.written_bytes_ = transferred_;
     owner_.ResetOverlappedEvent(owner_.write_overlapped_);
+    // The driver still holds the bytes and the record: the next send waits for them.
+    owner_.write_held_ = true;
     owner_.send_in_progress_ = false;
     Report(9701, comm::kErrorIoPending, "Error write TimeOut");
     DeliverWriteDone();

@@ -89,10 +89,11 @@ class TWorkThread {
   void CheckWriteDone();
   void StartRead();
   void FinishRead();
-  void ReleaseReadBuffer(uint32_t error);
   void QueueCluster();
   void StartEventWait();
   void FinishEventWait();
+  void ForgetPendingOperations(uint32_t place, uint32_t wait_result);
+  void PollForgottenEventWait();
   void DispatchCommEvents(uint32_t mask);
   void Report(uint32_t place, uint32_t code, const std::string& msg);
   bool CanDeliver() const;
@@ -112,16 +113,19 @@ class TWorkThread {
   std::atomic<bool> serving_port_{false};
   std::atomic<bool> read_pending_{false};
   std::atomic<bool> event_wait_pending_{false};
+  // A WaitCommEvent that a failed wait forgot while the driver may still hold its record.
+  bool event_wait_forgotten_ = false;
   uint32_t last_read_tick_ = 0;
-  uint32_t event_mask_ = 0;
+  uint32_t event_mask_ = 0;  // written by a pending WaitCommEvent when it completes
   bool events_came_at_once_ = false;
-  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses  // written by a pending
-                           // WaitCommEvent when it completes
+  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
   CommStat com_stat_;
+  // Set from a ReadFile that goes pending until the driver has let go of the buffer and the
+  // record. Set while no read is pending means a failed wait forgot the read: it is finished
+  // before another may start.
   std::unique_ptr<char[]> read_buffer_;
-  std::vector<std::unique_ptr<char[]>> abandoned_buffers_;
   uint32_t read_size_ = 0;
   uint32_t bytes_read_ = 0;
   uint32_t transferred_ = 0;
@@ -284,6 +288,7 @@ class TSerialPort : public SerialLink {
   void ResetOverlappedEvent(CommOverlapped& record);
   void SignalOverlappedEvent(CommOverlapped& record);
   void SetQueueSize(uint16_t rx, uint16_t tx, uint32_t place);
+  uint32_t HeldWriteError();
   uint8_t LimitedLimDiv(uint8_t value, const char* warning);
 
   CommApi& api_;
@@ -296,6 +301,8 @@ class TSerialPort : public SerialLink {
   std::atomic<uint32_t> write_start_tick_{0};
   std::vector<char> write_data_;  // the bytes of the current send
   uint32_t write_result_ = 0;     // WriteFile's immediate count
+  // A send given up while the driver still held write_data_ and write_overlapped_.
+  std::atomic<bool> write_held_{false};
 
   std::atomic<bool> thread_busy_{false};
   std::atomic<bool> destroying_{false};

@@ -55,6 +55,11 @@ std::string FakeComm::Written() {
   return written_;
 }
 
+std::vector<std::string> FakeComm::ReadsDelivered() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return delivered_;
+}
+
 void FakeComm::SetModemStatus(uint32_t status) {
   std::lock_guard<std::mutex> lock(mu_);
   const uint32_t changed = status ^ modem_status_;
@@ -93,9 +98,9 @@ void FakeComm::SetReadsPend(bool on) {
   reads_pend_ = on;
 }
 
-void FakeComm::CompleteRead() {
+void FakeComm::CompleteRead(uint32_t count) {
   std::lock_guard<std::mutex> lock(mu_);
-  CompleteReadLocked();
+  CompleteReadLocked(count);
 }
 
 void FakeComm::ReturnZeroBytesOnNextRead() {
@@ -111,10 +116,20 @@ void FakeComm::SetWriteMode(WriteMode mode) {
 void FakeComm::CompleteWrite(uint32_t count) {
   std::lock_guard<std::mutex> lock(mu_);
   if (write_.ov == nullptr) return;
-  const uint32_t n = std::min(count, write_.count);
-  written_.append(write_.buffer, n);
-  Complete(write_.ov, 0, n);
-  write_ = PendingWrite{};
+  EndWrite(0, std::min(count, write_.count));
+}
+
+void FakeComm::EndPending(Op op, uint32_t error) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (op == Op::kRead && read_.ov != nullptr) EndRead(error, 0);
+  if (op == Op::kWrite && write_.ov != nullptr) EndWrite(error, 0);
+  if (op == Op::kWait && wait_.ov != nullptr) EndWait(error, 0);
+}
+
+void FakeComm::SetComStatNoise(int32_t in_queue_skew, uint32_t flags) {
+  std::lock_guard<std::mutex> lock(mu_);
+  in_queue_skew_ = in_queue_skew;
+  stat_flags_ = flags;
 }
 
 void FakeComm::FailCall(const std::string& call, uint32_t error, int times) {
@@ -204,13 +219,48 @@ int FakeComm::OpenEventCount() {
   return static_cast<int>(events_.size());
 }
 
+bool FakeComm::LastWriteEventSignalled() {
+  std::lock_guard<std::mutex> lock(mu_);
+  auto it = events_.find(last_write_event_);
+  return it != events_.end() && it->second;
+}
+
+int FakeComm::RecordReuses() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return record_reuses_;
+}
+
 // --- internals (under mu_) --------------------------------------------------------------
 
-bool FakeComm::Failing(const char* call) {
+uint32_t FakeComm::Decide(const char* call) {
+  if (answer) {
+    const uint32_t error = answer(call);
+    if (error != 0) return error;
+  }
   auto it = failing_.find(call);
-  if (it == failing_.end() || it->second.second == 0) return false;
-  Fail(it->second.first);
+  if (it == failing_.end() || it->second.second == 0) return 0;
   if (it->second.second > 0) --it->second.second;
+  return it->second.first;
+}
+
+bool FakeComm::Failing(const char* call) {
+  const uint32_t error = Decide(call);
+  if (error != 0) Fail(error);
+  return error != 0;
+}
+
+bool FakeComm::FailingAtOnce(const char* call, bool* pend) {
+  const uint32_t error = Decide(call);
+  *pend = error == comm::kErrorIoPending;
+  if (error == 0 || *pend) return false;
+  Fail(error);
+  return true;
+}
+
+bool FakeComm::Reused(const CommOverlapped* ov) {
+  if (!Holds(ov)) return false;
+  ++record_reuses_;
+  Fail(comm::kErrorInvalidParameter);
   return true;
 }
 
@@ -245,25 +295,52 @@ void FakeComm::RaiseEvents(uint32_t events) {
   const uint32_t relevant = events & comm_mask_;
   if (relevant == 0) return;
   if (wait_.ov != nullptr) {
-    *wait_.mask = relevant;
-    Complete(wait_.ov, 0, 0);
-    wait_ = PendingWait{};
+    EndWait(0, relevant);
   } else {
     latched_events_ |= relevant;
   }
 }
 
-void FakeComm::CompleteReadLocked() {
+void FakeComm::CompleteReadLocked(uint32_t count) {
   if (read_.ov == nullptr) return;
-  uint32_t n = std::min<uint32_t>(read_.count, static_cast<uint32_t>(in_queue_.size()));
+  uint32_t n = std::min({count, read_.count, static_cast<uint32_t>(in_queue_.size())});
   if (zero_read_next_) {
     n = 0;
     zero_read_next_ = false;
   }
-  std::memcpy(read_.buffer, in_queue_.data(), n);
-  in_queue_.erase(0, n);
-  Complete(read_.ov, 0, n);
+  EndRead(0, n);
+}
+
+void FakeComm::EndRead(uint32_t status, uint32_t count) {
+  // Touches the buffer even when nothing is transferred: it must still be there.
+  if (read_.count > 0) static_cast<volatile char*>(read_.buffer)[0] = 0;
+  std::memcpy(read_.buffer, in_queue_.data(), count);
+  if (status == 0) delivered_.push_back(in_queue_.substr(0, count));
+  in_queue_.erase(0, count);
+  Complete(read_.ov, status, count);
   read_ = PendingRead{};
+}
+
+void FakeComm::EndWrite(uint32_t status, uint32_t count) {
+  if (std::memcmp(write_.buffer, write_.bytes.data(), write_.count) != 0) ++record_reuses_;
+  written_.append(write_.buffer, count);
+  Complete(write_.ov, status, count);
+  write_ = PendingWrite{};
+}
+
+void FakeComm::EndWait(uint32_t status, uint32_t mask) {
+  *wait_.mask = mask;
+  Complete(wait_.ov, status, 0);
+  wait_ = PendingWait{};
+}
+
+bool FakeComm::Holds(const CommOverlapped* ov) const {
+  return ov == read_.ov || ov == write_.ov || ov == wait_.ov;
+}
+
+void FakeComm::ResetEventOf(const CommOverlapped* ov) {
+  auto it = events_.find(ov->hEvent);
+  if (it != events_.end()) it->second = false;
 }
 
 void FakeComm::Complete(CommOverlapped* ov, uint32_t status, uint32_t count) {
@@ -393,28 +470,26 @@ bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
   if (Failing("SetCommMask") || !CheckPort(h)) return false;
   comm_mask_ = mask;
   latched_events_ = 0;
-  if (wait_.ov != nullptr) {  // a new mask ends the pending wait with an empty mask
-    *wait_.mask = 0;
-    Complete(wait_.ov, 0, 0);
-    wait_ = PendingWait{};
-  }
+  if (wait_.ov != nullptr) EndWait(0, 0);  // a new mask ends the pending wait, empty
   return true;
 }
 
 bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("WaitCommEvent");
-  if (Failing("WaitCommEvent") || !CheckPort(h)) return false;
+  bool pend = false;
+  if (FailingAtOnce("WaitCommEvent", &pend) || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
     return false;
   }
+  if (Reused(ov)) return false;
   if (wait_.ov != nullptr || comm_mask_ == 0) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
-  events_[ov->hEvent] = false;
-  if (latched_events_ != 0) {
+  ResetEventOf(ov);
+  if (latched_events_ != 0 && !pend) {
     *mask = latched_events_;
     latched_events_ = 0;
     Complete(ov, 0, 0);
@@ -430,14 +505,15 @@ bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* re
                         CommOverlapped* ov) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("ReadFile " + std::to_string(count));
-  if (Failing("ReadFile") || !CheckPort(h)) return false;
+  bool pend = false;
+  if (FailingAtOnce("ReadFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
   if (read_.ov != nullptr) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
-  events_[ov->hEvent] = false;
+  ResetEventOf(ov);
   read_ = PendingRead{ov, static_cast<char*>(buffer), count};
-  if (reads_pend_ || (in_queue_.empty() && wine_pty_)) {
+  if (pend || reads_pend_ || (in_queue_.empty() && wine_pty_)) {
     ov->Internal = kStatusPending;
     Fail(comm::kErrorIoPending);
     return false;
@@ -451,16 +527,19 @@ bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint3
                          CommOverlapped* ov) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("WriteFile " + std::to_string(count));
-  if (Failing("WriteFile") || !CheckPort(h)) return false;
-  events_[ov->hEvent] = false;
-  if (write_mode_ == WriteMode::kImmediate) {
+  last_write_event_ = ov->hEvent;
+  bool pend = false;
+  if (FailingAtOnce("WriteFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
+  ResetEventOf(ov);
+  if (!pend && write_mode_ == WriteMode::kImmediate) {
     written_.append(static_cast<const char*>(buffer), count);
     Complete(ov, 0, count);
     *written = count;
     return true;
   }
   ov->Internal = kStatusPending;
-  write_ = PendingWrite{ov, static_cast<const char*>(buffer), count};
+  const char* bytes = static_cast<const char*>(buffer);
+  write_ = PendingWrite{ov, bytes, count, std::string(bytes, count)};
   Fail(comm::kErrorIoPending);
   return false;
 }
@@ -469,7 +548,18 @@ bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* t
                                    bool wait) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("GetOverlappedResult");
-  if (Failing("GetOverlappedResult") || !CheckPort(h)) return false;
+  // As the system's: the answer comes from the record, whatever the handle, and only an
+  // operation still running can end in a failure here.
+  (void)h;
+  if (const uint32_t error = Holds(ov) ? Decide("GetOverlappedResult") : 0; error != 0) {
+    if (error != comm::kErrorIoIncomplete && error != comm::kErrorIoPending) {
+      if (ov == read_.ov) EndRead(error, 0);
+      if (ov == write_.ov) EndWrite(error, 0);
+      if (ov == wait_.ov) EndWait(error, 0);
+    }
+    Fail(error);
+    return false;
+  }
   if (wait) {
     Fail(comm::kErrorInvalidParameter);  // the component never blocks here
     return false;
@@ -492,8 +582,9 @@ bool FakeComm::ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) {
   if (Failing("ClearCommError") || !CheckPort(h)) return false;
   *errors = line_errors_;
   line_errors_ = 0;
-  stat->Flags = 0;
-  stat->cbInQue = static_cast<uint32_t>(in_queue_.size());
+  stat->Flags = stat_flags_;
+  stat->cbInQue = static_cast<uint32_t>(
+      std::max<int64_t>(0, static_cast<int64_t>(in_queue_.size()) + in_queue_skew_));
   stat->cbOutQue = write_.ov != nullptr ? write_.count : 0;
   return true;
 }
@@ -558,14 +649,8 @@ bool FakeComm::PurgeComm(CommHandle h, uint32_t flags) {
   std::lock_guard<std::mutex> lock(mu_);
   Log("PurgeComm " + std::to_string(flags));
   if (Failing("PurgeComm") || !CheckPort(h)) return false;
-  if ((flags & 0x2) && read_.ov != nullptr) {
-    Complete(read_.ov, comm::kErrorOperationAborted, 0);
-    read_ = PendingRead{};
-  }
-  if ((flags & 0x1) && write_.ov != nullptr) {
-    Complete(write_.ov, comm::kErrorOperationAborted, 0);
-    write_ = PendingWrite{};
-  }
+  if ((flags & 0x2) && read_.ov != nullptr) EndRead(comm::kErrorOperationAborted, 0);
+  if ((flags & 0x1) && write_.ov != nullptr) EndWrite(comm::kErrorOperationAborted, 0);
   if (flags & 0x8) in_queue_.clear();
   return true;
 }
@@ -576,12 +661,9 @@ bool FakeComm::CloseHandle(CommHandle h) {
   if (Failing("CloseHandle")) return false;
   if (events_.erase(h) != 0) return true;
   if (!CheckPort(h)) return false;
-  for (CommOverlapped* ov : {read_.ov, wait_.ov, write_.ov}) {
-    if (ov != nullptr) Complete(ov, comm::kErrorOperationAborted, 0);
-  }
-  read_ = PendingRead{};
-  wait_ = PendingWait{};
-  write_ = PendingWrite{};
+  if (read_.ov != nullptr) EndRead(comm::kErrorOperationAborted, 0);
+  if (wait_.ov != nullptr) EndWait(comm::kErrorOperationAborted, 0);
+  if (write_.ov != nullptr) EndWrite(comm::kErrorOperationAborted, 0);
   port_handle_ = kInvalidCommHandle;
   in_queue_.clear();
   return true;

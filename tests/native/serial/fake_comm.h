@@ -3,7 +3,9 @@
 // to its time-out. The modem side schedules bytes on that clock; the driver side behaves as
 // the Windows calls do (overlapped reads, writes and WaitCommEvent go pending and complete
 // by signalling their record's event). Safe to use from a worker thread and the test thread
-// at once.
+// at once. It also watches the component: an operation started on a record the driver still
+// holds, or a send's bytes changed while the driver holds them, counts as a record reuse, and
+// a read buffer freed too early shows as a use after free when the driver lets go of it.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +39,8 @@ class FakeComm : public CommApi {
   void ModemSends(const std::string& bytes, uint32_t baud = 9600, uint32_t delay_ms = 0);
   // Everything the component has written, completed writes only.
   std::string Written();
+  // The bytes of each read that ended well, in order (possibly none).
+  std::vector<std::string> ReadsDelivered();
   // Sets the modem status lines (MS_*_ON bits); changed lines raise their comm events.
   void SetModemStatus(uint32_t status);
   // Error flags (CE_*) the next ClearCommError returns once.
@@ -51,18 +55,31 @@ class FakeComm : public CommApi {
   void SetWinePty(bool on);
   // Reads go pending even when bytes wait, until CompleteRead or a purge.
   void SetReadsPend(bool on);
-  void CompleteRead();
+  // Completes a pending read with at most count of the bytes waiting.
+  void CompleteRead(uint32_t count = ~0u);
   // The next completed read returns no bytes.
   void ReturnZeroBytesOnNextRead();
   enum class WriteMode { kImmediate, kPending };
   void SetWriteMode(WriteMode mode);
   // Completes a pending write with count bytes (all when count is ~0u).
   void CompleteWrite(uint32_t count = ~0u);
+  enum class Op { kRead, kWrite, kWait };
+  // Ends the pending operation with error (nothing transferred).
+  void EndPending(Op op, uint32_t error);
+  // ClearCommError reports cbInQue off by skew (not below 0) and these COMSTAT flags.
+  void SetComStatNoise(int32_t in_queue_skew, uint32_t flags);
   // The next `times` calls of `call` (the CommApi method name) fail with error
   // (times < 0: every call from now on).
   void FailCall(const std::string& call, uint32_t error, int times = -1);
   void SetPlatformId(int32_t id);
   void SetEventsAlreadyExist(bool on);
+  // When set, asked first by every call that can fail (under the driver's lock, with the
+  // call's name): 0 lets the call behave as scripted, any other value is the error it fails
+  // with, except that ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go
+  // pending. GetOverlappedResult fails only for an operation still running, which then
+  // ends with that error (as the system's would tell) unless the error is
+  // ERROR_IO_INCOMPLETE or ERROR_IO_PENDING.
+  std::function<uint32_t(const char* call)> answer;
 
   // --- what the component did
   std::vector<std::string> Calls();
@@ -79,6 +96,8 @@ class FakeComm : public CommApi {
   uint32_t CommMask();
   std::pair<uint32_t, uint32_t> QueueSizes();
   int OpenEventCount();
+  bool LastWriteEventSignalled();
+  int RecordReuses();
 
   // CommApi.
   CommHandle CreateFile(const std::string& name, uint32_t access, uint32_t share_mode,
@@ -131,16 +150,28 @@ class FakeComm : public CommApi {
     CommOverlapped* ov = nullptr;
     const char* buffer = nullptr;
     uint32_t count = 0;
+    std::string bytes;  // what the buffer held when the write began
   };
 
-  bool Failing(const char* call);        // under mu_
+  uint32_t Decide(const char* call);  // under mu_: 0, or the error the call fails with
+  bool Failing(const char* call);     // under mu_
+  // For a call that can go pending: true when it fails at once; *pend when it must pend.
+  bool FailingAtOnce(const char* call, bool* pend);
+  // Counts and refuses an operation started on a record the driver still holds.
+  bool Reused(const CommOverlapped* ov);
   bool CheckPort(CommHandle h);          // under mu_
   void Log(const std::string& entry);    // under mu_
   void AdvanceLocked(uint32_t to_tick);  // delivers the bytes due by then
   void Arrive(char byte);
   void RaiseEvents(uint32_t events);
-  void CompleteReadLocked();
+  void CompleteReadLocked(uint32_t count = ~0u);
+  // The driver lets go of an operation (status 0: count bytes transferred).
+  void EndRead(uint32_t status, uint32_t count);
+  void EndWrite(uint32_t status, uint32_t count);
+  void EndWait(uint32_t status, uint32_t mask);
   void Complete(CommOverlapped* ov, uint32_t status, uint32_t count);
+  bool Holds(const CommOverlapped* ov) const;
+  void ResetEventOf(const CommOverlapped* ov);
   void Fail(uint32_t error);
   uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count, const CommHandle* handles,
                       uint32_t timeout_ms);
@@ -169,10 +200,15 @@ class FakeComm : public CommApi {
   std::map<CommHandle, bool> events_;  // handle -> signalled
   std::string in_queue_;
   std::string written_;
+  std::vector<std::string> delivered_;
   uint32_t comm_mask_ = 0;
   uint32_t latched_events_ = 0;
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
+  int32_t in_queue_skew_ = 0;
+  uint32_t stat_flags_ = 0;
+  CommHandle last_write_event_ = 0;
+  int record_reuses_ = 0;
   bool dtr_ = false;
   bool rts_ = false;
   bool break_ = false;

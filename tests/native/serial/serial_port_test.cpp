@@ -467,10 +467,32 @@ TEST_F(SerialPortTest, SendPurgedByClosingEndsWithWriteDone) {
 
 TEST_F(SerialPortTest, FailedWriteIsReportedAndResetsTheEvent) {
   port->SetActive(true);
+  port->SendText("AT\r");  // completes at once, leaving the record's event signalled
+  ASSERT_TRUE(fake.LastWriteEventSignalled());
   fake.FailCall("WriteFile", 22, 1);
   port->SendText("AT\r");
   EXPECT_EQ(FindReport(903, "Error writing Data")->code, 22u);
   EXPECT_FALSE(port->SendInProgress());
+  EXPECT_FALSE(fake.LastWriteEventSignalled());
+}
+
+TEST_F(SerialPortTest, GivenUpSendKeepsItsBytesUntilTheDriverLetsGo) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  port->SendText("ATDT123;\r");
+  fake.FailCall("GetOverlappedResult", comm::kErrorIoPending);
+  fake.Advance(251);
+  Passes(1);
+  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, comm::kErrorIoPending);
+  EXPECT_FALSE(port->SendInProgress());
+  port->SendText("ATH\r");  // refused: the driver still sends the given-up bytes
+  EXPECT_EQ(FindReport(903, "Error writing Data")->code, comm::kErrorIoPending);
+  fake.FailCall("GetOverlappedResult", 0, 0);
+  fake.CompleteWrite();
+  fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
+  port->SendText("ATH\r");
+  EXPECT_EQ(fake.Written(), "ATDT123;\rATH\r");
+  EXPECT_EQ(fake.RecordReuses(), 0);
 }
 
 }  // namespace

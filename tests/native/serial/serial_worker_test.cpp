@@ -284,13 +284,24 @@ TEST_F(SerialWorkerTest, ClosingAPtyPort) {
 }
 
 TEST_F(SerialWorkerTest, FailedWaitForgetsThePendingOperation) {
+  fake.SetWinePty(true);  // no WaitCommEvent: the read is all there is to wait on
+  fake.SetReadsPend(true);
   OpenServing();
-  Passes(2);
-  ASSERT_TRUE(port->Worker().EventWaitPending());
-  fake.FailCall("WaitForSingleObject", 6, 1);
+  fake.ModemSends("RING\r\n");
+  fake.Advance(10);
+  port->SetReadRequest(true);
   Passes(1);
-  EXPECT_NE(FindReport(9913, "Error getting Overlappedresult"), nullptr);
-  EXPECT_EQ(FindReport(9913, "Error getting Overlappedresult")->code, comm::kWaitFailed);
+  ASSERT_TRUE(port->Worker().ReadPending());
+  fake.FailCall("WaitForSingleObject", 6);  // every wait fails from now on
+  Passes(3);
+  EXPECT_EQ(FindReport(9912, "Error getting Overlappedresult")->code, comm::kWaitFailed);
+  EXPECT_FALSE(port->Worker().ReadPending());
+  // The driver still holds the buffer and the record: no other read may start meanwhile.
+  EXPECT_EQ(fake.CountCalls("ReadFile"), 1);
+  fake.CompleteRead();  // the driver lets go, writing into the buffer
+  Passes(1);
+  EXPECT_EQ(port->ReadClusterText(), "RING\r\n");
+  EXPECT_EQ(fake.RecordReuses(), 0);
 }
 
 TEST_F(SerialWorkerTest, ImmediateFailuresAreReported) {

@@ -1,0 +1,284 @@
+// One serial port component, its worker stepped pass by pass, against the scripted driver
+// with every answer taken from the input: main-thread operations interleaved with worker
+// passes and fake time, and each driver call behaving as scripted, going pending (to end
+// later with any byte count or error) or failing with an error the worker meets. Checked:
+// - the bytes of every read the driver completes reach the cluster queue once, whole and
+//   in order (bytes purged before any read took them are never delivered);
+// - no operation starts on a record the driver still holds, and a send's bytes stay as
+//   they were while the driver holds them (a read buffer freed too early shows as a use
+//   after free when the driver lets go of it);
+// - after destruction the port and every event are closed and nothing is outstanding;
+// - once the input is used up and the driver answers plainly, passes do not spin.
+//
+// Input: the operations, then 0x1E, then the driver's answers. Each driver call but
+// CloseHandle (closing a valid handle does not fail) takes one answer byte (none left: as
+// scripted): below 0xC0 as scripted, otherwise it fails with kErrors[byte % 16], where
+// ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go pending. Each operation is a
+// byte, op % 10 choosing it and op / 10 its argument, and may take further bytes:
+//   0 worker passes (1 + arg % 8)             5 SendText of (byte + 256 * (arg % 2)) bytes
+//   1 fake time goes by (byte * 8 ms)         6 take clusters (1 + arg % 4)
+//   2 Active := arg % 2                       7 the modem sends byte bytes, after byte ms
+//   3 CommPort := one of four names           8 the driver: ends, status, counters, modes
+//   4 a setting: byte chooses, byte is value  9 the component is destroyed and made anew
+// In 2, 3 and 9 bit 1 of arg has the worker run a pass whenever the component sleeps.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_timers.h"
+#include "fuzz_support.h"
+#include "serial/fake_comm.h"
+#include "serial/serial_port.h"
+
+namespace sonavi::fuzz {
+namespace {
+
+using testing::FakeComm;
+
+constexpr uint32_t kErrors[] = {2,   5,   6,   22,  31,  50,   87,   995,
+                                996, 997, 998, 997, 997, 1117, 1167, 21};
+const char* const kPorts[] = {"COM1", "COM2", "COM5", "COM7"};
+
+class Session {
+ public:
+  explicit Session(ByteReader& answers) : answers_(answers) {
+    fake_.answer = [this](const char* call) -> uint32_t {
+      if (std::strcmp(call, "CloseHandle") == 0) return 0;  // a valid handle closes
+      const uint8_t b = answers_.Byte();
+      return b < 0xC0 ? 0 : kErrors[b % std::size(kErrors)];
+    };
+    fake_.on_sleep = [this] {
+      if (worker_runs_in_sleeps_) live_->Worker().RunPass();
+    };
+    Make();
+  }
+
+  ~Session() { Destroy(true); }
+
+  void Run(ByteReader& ops) {
+    while (!ops.empty()) Step(ops);
+    QuietTail();
+  }
+
+ private:
+  void Make() {
+    port_ = std::make_unique<TSerialPort>(fake_, &dispatcher_, TSerialPort::WorkerMode::kStepped);
+    live_ = port_.get();
+    port_->OnProcessError = [](TSerialPort&, uint32_t, uint32_t, const std::string&, uint8_t) {};
+    port_->OnRxClusterEvent = [this](TSerialPort&) { TakeClusters(1); };
+  }
+
+  void Destroy(bool worker_runs) {
+    if (!port_) return;
+    worker_runs_in_sleeps_ = worker_runs;
+    port_.reset();  // the worker passes run meanwhile reach it through live_
+    worker_runs_in_sleeps_ = false;
+    FUZZ_CHECK(!fake_.PortOpen());
+    FUZZ_CHECK(!fake_.ReadIsPending() && !fake_.WriteIsPending() && !fake_.EventWaitIsPending());
+    FUZZ_CHECK(fake_.OpenEventCount() == 0);
+    FUZZ_CHECK(fake_.RecordReuses() == 0);
+    // What was delivered and not taken went with the component.
+    taken_ = fake_.ReadsDelivered().size();
+  }
+
+  // Clusters come out exactly as the driver's reads delivered them, in order.
+  void TakeClusters(int n) {
+    const std::vector<std::string> delivered = fake_.ReadsDelivered();
+    for (int i = 0; i < n; ++i) {
+      const int32_t size = port_->PeekClusterSize();
+      if (size < 0) {
+        FUZZ_CHECK(port_->ReadClusterText().empty());
+        return;
+      }
+      FUZZ_CHECK(taken_ < delivered.size());
+      FUZZ_CHECK(static_cast<size_t>(size) == delivered[taken_].size());
+      FUZZ_CHECK(port_->ReadClusterText() == delivered[taken_]);
+      ++taken_;
+    }
+  }
+
+  void MainThread(uint32_t arg, void (*op)(TSerialPort&, uint32_t)) {
+    worker_runs_in_sleeps_ = (arg & 2) != 0;
+    op(*port_, arg);
+    worker_runs_in_sleeps_ = false;
+  }
+
+  void Step(ByteReader& ops) {
+    const uint8_t op = ops.Byte();
+    const uint32_t arg = op / 10;
+    switch (op % 10) {
+      case 0:
+        for (uint32_t i = 0; i <= arg % 8; ++i) port_->Worker().RunPass();
+        break;
+      case 1:
+        fake_.Advance(ops.Byte() * 8u);
+        break;
+      case 2:
+        MainThread(arg, [](TSerialPort& p, uint32_t a) { p.SetActive(a & 1); });
+        break;
+      case 3:
+        MainThread(arg, [](TSerialPort& p, uint32_t a) { p.SetCommPort(kPorts[(a >> 2) % 4]); });
+        break;
+      case 4:
+        Setting(ops.Byte(), ops.Byte());
+        break;
+      case 5: {
+        const size_t size = ops.Byte() + 256u * (arg % 2);
+        std::string text(ops.Take(size));
+        text.resize(size, 'x');
+        port_->SendText(text);
+        break;
+      }
+      case 6:
+        TakeClusters(1 + arg % 4);
+        break;
+      case 7: {
+        const std::string bytes(ops.Take(ops.Byte()));
+        fake_.ModemSends(bytes, arg % 2 ? 115200 : 9600, ops.Byte());
+        break;
+      }
+      case 8:
+        Driver(arg, ops);
+        break;
+      case 9:
+        Destroy((arg & 2) != 0);
+        Make();
+        break;
+    }
+  }
+
+  void Setting(uint8_t which, uint8_t value) {
+    TSerialPort& p = *port_;
+    switch (which % 16) {
+      case 0:
+        p.SetBaudRate(value * 1000u);
+        break;
+      case 1:
+        p.SetParityType(value % 6);
+        break;
+      case 2:
+        p.SetStopBits(value % 4);
+        break;
+      case 3:
+        p.SetDataBits(value % 10);
+        break;
+      case 4:
+        p.SetXONLimDiv(value);
+        break;
+      case 5:
+        p.SetFlowControl(value);
+        break;
+      case 6:
+        p.SetRxQueueSize(static_cast<uint16_t>(value * 64));
+        break;
+      case 7:
+        p.SetTxQueueSize(static_cast<uint16_t>(value * 64));
+        break;
+      case 8:
+        p.SetXTOAuto(value & 1);
+        break;
+      case 9:
+        p.SetRTSState(value & 1);
+        p.SetDTRState(value & 2);
+        p.SetBREAKState(value & 4);
+        break;
+      case 10:
+        p.SetClusterSize(static_cast<uint16_t>(value * 16));
+        break;
+      case 11:
+        p.SetReadRequest(value & 1);
+        break;
+      case 12:
+        p.SetThreadQuietMode(value & 1);
+        break;
+      case 13:
+        p.SetRTOExtraDelayTime(value);
+        p.SetRTOCharDelayTime(value * 100u);
+        break;
+      case 14:
+        p.SetWTOExtraDelayTime(value);
+        p.SetWTOCharDelayTime(value * 100u);
+        break;
+      case 15:
+        p.SetStripNullChars(value & 1);
+        p.SetEventChar(static_cast<char>(value));
+        break;
+    }
+  }
+
+  void Driver(uint32_t arg, ByteReader& ops) {
+    const uint8_t value = ops.Byte();
+    switch (arg % 8) {
+      case 0:
+        fake_.CompleteRead(value == 255 ? ~0u : value);
+        break;
+      case 1:
+        fake_.CompleteWrite(value == 255 ? ~0u : value);
+        break;
+      case 2: {
+        // An operation that ends does not end "still running".
+        const uint32_t error = kErrors[(value >> 2) % 16];
+        fake_.EndPending(static_cast<FakeComm::Op>(value % 3),
+                         error == 996 || error == 997 ? 995 : error);
+        break;
+      }
+      case 3:
+        fake_.SetModemStatus(value & 0xF0);
+        break;
+      case 4:
+        fake_.RaiseLineErrors(value & 0x1F);
+        break;
+      case 5:
+        fake_.SetComStatNoise(static_cast<int8_t>(value), ops.Byte() & 0x7F);
+        break;
+      case 6:
+        fake_.SetReadsPend(value & 1);
+        fake_.SetWriteMode(value & 2 ? FakeComm::WriteMode::kPending
+                                     : FakeComm::WriteMode::kImmediate);
+        break;
+      case 7:
+        fake_.SetWinePty(value & 1);
+        break;
+    }
+  }
+
+  // The driver answers plainly from here on and the modem has sent everything: passes
+  // that find nothing new take time.
+  void QuietTail() {
+    answers_.Rest();
+    fake_.Advance(5000);
+    int instant = 0;
+    for (int i = 0; i < 32; ++i) {
+      const uint32_t before = fake_.Now();
+      port_->Worker().RunPass();
+      if (fake_.Now() == before) ++instant;
+    }
+    FUZZ_CHECK(instant <= 8);
+    TakeClusters(1 << 20);
+  }
+
+  ByteReader& answers_;
+  FakeComm fake_;
+  InlineDispatcher dispatcher_;
+  std::unique_ptr<TSerialPort> port_;
+  TSerialPort* live_ = nullptr;
+  bool worker_runs_in_sleeps_ = false;
+  size_t taken_ = 0;  // delivered reads taken out as clusters
+};
+
+}  // namespace
+}  // namespace sonavi::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace sonavi::fuzz;
+  ByteReader input(data, size);
+  const std::string_view ops_bytes = input.Until('\x1e');
+  ByteReader ops(reinterpret_cast<const uint8_t*>(ops_bytes.data()), ops_bytes.size());
+  Session session(input);
+  session.Run(ops);
+  return 0;
+}
