@@ -202,10 +202,10 @@ Section "Uninstall"
   Call un.WaitForSonavi
   ; The program first: while it cannot be deleted, the shortcut, the Run value and the
   ; entry stay, and the uninstaller can be run again.
-  ClearErrors
+  ; (Whether the file is still there: Delete does not raise the error flag for everything
+  ; it cannot remove, a folder of that name for one.)
   Delete "$INSTDIR\sonavi.exe"
-  ${If} ${Errors}
-  ${AndIf} ${FileExists} "$INSTDIR\sonavi.exe"
+  ${If} ${FileExists} "$INSTDIR\sonavi.exe"
     MessageBox MB_OK|MB_ICONSTOP "$(DeleteFailed)" /SD IDOK
     SetErrorLevel 2
     Abort

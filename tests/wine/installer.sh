@@ -10,7 +10,8 @@
 #   and keeps agenda.dat and listcham.dat byte for byte;
 # - silent uninstall in place (/S _?=folder, which waits and returns the real exit code),
 #   also waiting while the program runs: program, shortcut, Run value and entry gone, data
-#   and settings kept; with /APAGARDADOS (the plain /S, which returns at once) the data, the
+#   and settings kept; a program it cannot delete ends it with exit code 2 and everything
+#   registered kept; with /APAGARDADOS (the plain /S, which returns at once) the data, the
 #   settings and the folder go too.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
@@ -170,6 +171,16 @@ entry_gone || harness_fail "the uninstaller left the entry"
 
 # Installed again and uninstalled with the data, as Apps & features does it silently.
 "$WINE" "$setup" /S </dev/null || harness_fail "the third install failed"
+# A program it cannot delete (a folder in its place) ends the uninstall, reported, with
+# everything registered kept; once it is gone, the uninstall goes through.
+rm "$app/sonavi.exe"
+mkdir -p "$app/sonavi.exe/x"
+code=0
+"$WINE" "$app/desinstalar.exe" /S "_?=$app_win" </dev/null || code=$?
+((code == 2)) || harness_fail "an undeletable sonavi.exe: exit code $code, not 2"
+! entry_gone && [[ -n "$(wine_reg_value "$run_key" Sonavi)" && -e "$shortcut" ]] ||
+  harness_fail "an undeletable sonavi.exe: the entry, the Run value or the shortcut went all the same"
+rm -rf "$app/sonavi.exe"
 "$WINE" "$app/desinstalar.exe" /S /APAGARDADOS </dev/null || harness_fail "the uninstall with /APAGARDADOS failed"
 harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app" ]] && entry_gone'
 "$WINE" reg query "$settings_key" >/dev/null 2>&1 && harness_fail "the settings are still there"
