@@ -42,6 +42,7 @@ if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
             -DOUTFILE=${SONAVI_INSTALLER} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
     DEPENDS sonavi ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
             ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${PROJECT_SOURCE_DIR}/resources/version.h
+            ${PROJECT_SOURCE_DIR}/NOTICE.txt
     VERBATIM)
   add_custom_target(installer ALL DEPENDS ${SONAVI_INSTALLER})
 endif()

@@ -12,6 +12,8 @@ Unicode true
 SetCompressor /SOLID lzma
 ; No file dates in the installer: building it twice gives the same bytes.
 SetDateSave off
+; A file that cannot be written ends the installation instead of being skipped.
+AllowSkipFiles off
 ManifestDPIAware true
 
 !include MUI2.nsh
@@ -67,6 +69,8 @@ LangString InstallFolder ${LANG_PORTUGUESE} "O Sonavi será instalado em $INSTDI
 LangString DataTitle ${LANG_PORTUGUESE} "Os seus dados"
 LangString DataSubtitle ${LANG_PORTUGUESE} "A agenda, a lista de chamadas e as definições ficam guardadas, salvo se pedir o contrário."
 LangString DeleteData ${LANG_PORTUGUESE} "Apagar também a agenda, a lista de chamadas e as definições"
+LangString WriteFailed ${LANG_PORTUGUESE} "Não foi possível gravar os ficheiros do Sonavi em $INSTDIR.$\r$\n$\r$\nA instalação não foi concluída."
+LangString DeleteFailed ${LANG_PORTUGUESE} "Não foi possível apagar $INSTDIR\sonavi.exe.$\r$\n$\r$\nO Sonavi não foi desinstalado."
 
 Var StartWithWindows  ; 1: the Run value is written
 Var DeleteData        ; 1: the uninstaller deletes the data files and the settings
@@ -134,12 +138,19 @@ Section "Sonavi"
   SetOutPath "$INSTDIR"
   ; Over an earlier installation only the program files are replaced: agenda.dat,
   ; listcham.dat and the settings stay.
+  ClearErrors
   ${If} ${RunningX64}
     File "/oname=sonavi.exe" "${EXE64}"
   ${Else}
     File "/oname=sonavi.exe" "${EXE32}"
   ${EndIf}
+  File "..\NOTICE.txt"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  ${If} ${Errors}
+    MessageBox MB_OK|MB_ICONSTOP "$(WriteFailed)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
   CreateShortcut "$SMPROGRAMS\Sonavi.lnk" "$INSTDIR\sonavi.exe"
 
   ${If} $StartWithWindows = 1
@@ -189,7 +200,17 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.WaitForSonavi
+  ; The program first: while it cannot be deleted, the shortcut, the Run value and the
+  ; entry stay, and the uninstaller can be run again.
+  ; (Whether the file is still there: Delete does not raise the error flag for everything
+  ; it cannot remove, a folder of that name for one.)
   Delete "$INSTDIR\sonavi.exe"
+  ${If} ${FileExists} "$INSTDIR\sonavi.exe"
+    MessageBox MB_OK|MB_ICONSTOP "$(DeleteFailed)" /SD IDOK
+    SetErrorLevel 2
+    Abort
+  ${EndIf}
+  Delete "$INSTDIR\NOTICE.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
   Delete "$SMPROGRAMS\Sonavi.lnk"
   DeleteRegValue HKCU "${RUN_KEY}" "Sonavi"

@@ -1,31 +1,47 @@
 #!/bin/bash
 # Builds the release in out/: the installer (one for 32-bit and 64-bit Windows), a portable
 # zip per architecture (sonavi.exe, README.md and its pictures, NOTICE.txt) and SHA256SUMS.
-# The exes and the installer are built twice, from scratch the second time and in another
-# folder, and must come out byte for byte the same. Prints the files and their sizes.
+# The exes and the installer are built twice, the second time from scratch in a clone of the
+# commit at another path, and must come out byte for byte the same and hold neither source
+# path. Run it on a committed tree. Prints the files and their sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 scripts/deps.sh
 version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' resources/version.h)
 setup=sonavi-$version-instalador.exe
+if [[ -n "$(git status --porcelain)" ]]; then
+  echo "uncommitted changes: commit them first (the second build is made from the commit)" >&2
+  exit 1
+fi
 
-# build DIR: the 32-bit exe in DIR/i686, the 64-bit one and the installer in DIR/x86_64.
+# build SOURCE DIR: the 32-bit exe in DIR/i686, the 64-bit one and the installer in DIR/x86_64.
 build() {
-  cmake -S . -B "$1/i686" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-i686.cmake" >/dev/null
-  cmake --build "$1/i686" --target sonavi
-  cmake -S . -B "$1/x86_64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-    -DSONAVI_EXE32="$ROOT/$1/i686/sonavi.exe" >/dev/null
-  cmake --build "$1/x86_64" --target sonavi installer
+  cmake -S "$1" -B "$2/i686" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64-i686.cmake" >/dev/null
+  cmake --build "$2/i686" -j2 --target sonavi
+  cmake -S "$1" -B "$2/x86_64" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64.cmake" \
+    -DSONAVI_EXE32="$2/i686/sonavi.exe" >/dev/null
+  cmake --build "$2/x86_64" -j2 --target sonavi installer
 }
-build build/release
-rm -rf build/release-again
-build build/release-again
+build "$ROOT" "$ROOT/build/release"
+again=$ROOT/build/release-again
+rm -rf "$again"
+git clone -q --no-checkout "$ROOT" "$again/src"
+git -C "$again/src" checkout -q "$(git rev-parse HEAD)"
+build "$again/src" "$again/build"
 for f in i686/sonavi.exe x86_64/sonavi.exe "x86_64/$setup"; do
-  cmp "build/release/$f" "build/release-again/$f" ||
+  cmp "build/release/$f" "$again/build/$f" ||
     { echo "not reproducible: $f differs between two builds" >&2; exit 1; }
+done
+for f in i686/sonavi.exe x86_64/sonavi.exe; do
+  for path in "$ROOT" "$again"; do
+    if grep -qaF "$path" "build/release/$f" "$again/build/$f"; then
+      echo "not reproducible: $f holds the path $path" >&2
+      exit 1
+    fi
+  done
 done
 
 rm -rf out && mkdir -p out
@@ -38,6 +54,7 @@ for arch in win32:i686 win64:x86_64; do
   mkdir -p "$dir/docs/screenshots"
   cp "build/release/${arch#*:}/sonavi.exe" README.md NOTICE.txt "$dir/"
   cp docs/screenshots/*.png "$dir/docs/screenshots/"
+  chmod -R u=rwX,go=rX "$dir"
   find "$dir" -exec touch -t "$stamp" {} +
   (cd out && find "sonavi-$version" | LC_ALL=C sort | zip -qX "sonavi-$version-${arch%:*}.zip" -@)
   rm -rf "$dir"

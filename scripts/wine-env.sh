@@ -25,6 +25,14 @@ wine_start() {
     # hide to be confirmed. (Screenshots with frames use a Wine desktop instead.)
     "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   fi
+  # A prefix made before Wine's 32-bit side (wine32) was installed lacks it: update it
+  # (without its timestamp, as a prefix being made, or Wine cannot start the 32-bit part of
+  # the update for want of the very files it installs).
+  if [[ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" &&
+    -d /usr/lib/i386-linux-gnu/wine/i386-windows ]]; then
+    rm -f "$WINEPREFIX/.update-timestamp"
+    timeout 300 "$WINE" wineboot -u >/dev/null 2>&1 </dev/null || true
+  fi
   # A persistent server, detached from our output, so each Wine process starts quickly.
   setsid "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
   "$WINE" cmd /c exit >/dev/null 2>&1 </dev/null || true

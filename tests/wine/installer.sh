@@ -2,18 +2,23 @@
 # The installer and the uninstaller as a user and an administrator's script meet them:
 # - shown, its options page offers "Iniciar o Sonavi com o Windows", ticked (a picture of
 #   it in $SONAVI_SCREENSHOTS, the scratch folder by default);
-# - silent (/S): the program in %LOCALAPPDATA%\Programs\Sonavi, the Start menu shortcut,
-#   the Run value and the Apps & features entry; the installed program starts, prepares
-#   the modem and records a call beside itself;
+# - silent (/S): the program and its licence notice in %LOCALAPPDATA%\Programs\Sonavi, the
+#   Start menu shortcut, the Run value and the Apps & features entry; the installed program
+#   starts, prepares the modem and records a call beside itself; a program file it cannot
+#   write ends it with exit code 2 and nothing registered;
 # - installing again while the program runs waits for it to end, then replaces the program
 #   and keeps agenda.dat and listcham.dat byte for byte;
-# - silent uninstall, also waiting while the program runs: program, shortcut, Run value
-#   and entry gone, data and settings kept; with /APAGARDADOS the data, the settings and
-#   the folder go too.
+# - silent uninstall in place (/S _?=folder, which waits and returns the real exit code),
+#   also waiting while the program runs: program, shortcut, Run value and entry gone, data
+#   and settings kept; a program it cannot delete ends it with exit code 2 and everything
+#   registered kept; with /APAGARDADOS (the plain /S, which returns at once) the data, the
+#   settings and the folder go too.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/probe.sh"
+# shellcheck source=tests/wine/lib/faults.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 
 run_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Run'
 entry_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi'
@@ -30,7 +35,10 @@ app=$("$WINE" winepath -u "$app_win" 2>/dev/null)
 app=${app%/}
 start_menu=$("$WINE" winepath -u "$("$WINE" cmd /c 'echo %APPDATA%' | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs" 2>/dev/null)
 shortcut="${start_menu%/}/Sonavi.lnk"
+temp=$("$WINE" winepath -u "$("$WINE" cmd /c 'echo %TEMP%' | tr -d '\r')" 2>/dev/null)
+temp=${temp%/}
 harness_log "install folder $app"
+faults_remote_build
 
 # A prefix without Sonavi.
 rm -rf "$app" "$shortcut"
@@ -41,6 +49,19 @@ wine_clear_settings
 # reg query's values of a key, one "NAME TYPE DATA" a line.
 reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +//; s/ {2,}/ /gp'; }
 entry_gone() { ! "$WINE" reg query "$entry_key" >/dev/null 2>&1; }
+# The installer and the uninstaller unpack their System plug-in into %TEMP%\ns*.tmp when they
+# first look for the running program (and remove it when they end); from there, were they
+# not to wait, they would go on at once.
+looking_for_sonavi() { compgen -G "$temp/ns*.tmp/System.dll" >/dev/null; }
+# still_for SECONDS COMMAND...: the command stays true for that long (polled every 0.1 s).
+still_for() {
+  local deadline=$(($(_harness_now_us) + $1 * 1000000))
+  shift
+  while (($(_harness_now_us) < deadline)); do
+    "$@" >/dev/null 2>&1 || return 1
+    sleep 0.1
+  done
+}
 
 # Shown: the welcome page, "Seguinte", the options page with its check box.
 "$WINE" explorer /desktop=installer,800x600 "$setup" >/dev/null 2>&1 </dev/null &
@@ -71,8 +92,17 @@ fakemodem_start
 harness_map_port COM5
 [[ ! -e "$app" ]] || harness_fail "the installer left $app before installing"
 harness_settings COM5 0
+# A program file it cannot write (a folder in its place) ends the installation, reported.
+mkdir -p "$app/sonavi.exe"
+code=0
+"$WINE" "$setup" /S </dev/null || code=$?
+((code == 2)) || harness_fail "an unwritable sonavi.exe: exit code $code, not 2"
+entry_gone && [[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] ||
+  harness_fail "an unwritable sonavi.exe: the entry or the Run value was written all the same"
+rm -rf "$app"
 "$WINE" "$setup" /S </dev/null || harness_fail "the silent install failed"
 cmp -s "$app/sonavi.exe" "$SONAVI_EXE" || harness_fail "no 64-bit sonavi.exe in $app"
+cmp -s "$app/NOTICE.txt" "$SONAVI_SOURCE/NOTICE.txt" || harness_fail "no NOTICE.txt in $app"
 [[ -f "$app/desinstalar.exe" ]] || harness_fail "no uninstaller in $app"
 [[ -f "$shortcut" ]] || harness_fail "no Start menu shortcut $shortcut"
 [[ "$(wine_reg_value "$run_key" Sonavi)" == "REG_SZ \"$app_win\\sonavi.exe\"" ]] ||
@@ -93,7 +123,7 @@ printf 'Ana;219876543\r\n' >"$app/agenda.dat"
 sonavi_start "$app"
 harness_wait_log '^[0-9]+ AT#CID=1$' 20
 harness_wait_for 10 "the tray icon" tray_icon_centre
-sleep 1.5
+faults_wait_ready 1 20
 fakemodem_control "call 912345678 1"
 harness_wait_for 15 "the call in $app/listcham.dat" grep -q ';912345678;' "$app/listcham.dat"
 agenda=$(sha256sum <"$app/agenda.dat")
@@ -101,12 +131,14 @@ calls=$(sha256sum <"$app/listcham.dat")
 exe_time=$(stat -c %.9Y "$app/sonavi.exe")
 
 # Installing again while it runs: the installer waits.
+exe_untouched() { [[ "$(stat -c %.9Y "$app/sonavi.exe")" == "$exe_time" ]]; }
+rm -rf "$temp"/ns*.tmp
 "$WINE" "$setup" /S </dev/null >/dev/null 2>&1 &
 again=$!
-sleep 3
-kill -0 "$again" 2>/dev/null || harness_fail "the installer did not wait for the running program"
-[[ "$(stat -c %.9Y "$app/sonavi.exe")" == "$exe_time" ]] ||
-  harness_fail "the installer replaced the program while it ran"
+harness_wait_for 30 "the installer to look for the running program" \
+  eval 'looking_for_sonavi || ! kill -0 '"$again"' || ! exe_untouched'
+still_for 2 eval 'kill -0 '"$again"' && exe_untouched' ||
+  harness_fail "the installer did not wait for the running program"
 sonavi_stop
 harness_wait_for 30 "the second install to end" eval '! kill -0 '"$again"
 wait "$again" || harness_fail "the second install failed"
@@ -115,25 +147,40 @@ wait "$again" || harness_fail "the second install failed"
 [[ "$(sha256sum <"$app/listcham.dat")" == "$calls" ]] || harness_fail "the upgrade changed listcham.dat"
 
 # The upgraded program starts. Uninstalling it silently while it runs waits for it to
-# end too (the uninstaller goes on from a copy of itself in %TEMP%); the data stays.
+# end too; the data stays.
 sonavi_start "$app"
-prepared_again() { (($(harness_log_count '^[0-9]+ AT#CID=1$') >= 2)); }
-harness_wait_for 20 "the upgraded program to prepare the modem" prepared_again
-"$WINE" "$app/desinstalar.exe" /S </dev/null || harness_fail "the silent uninstall failed"
-sleep 3
-[[ -e "$app/sonavi.exe" ]] && ! entry_gone ||
+faults_wait_ready 1 20
+rm -rf "$temp"/ns*.tmp
+"$WINE" "$app/desinstalar.exe" /S "_?=$app_win" </dev/null >/dev/null 2>&1 &
+uninstall=$!
+harness_wait_for 30 "the uninstaller to look for the running program" \
+  eval 'looking_for_sonavi || ! kill -0 '"$uninstall"' || [[ ! -e "$app/sonavi.exe" ]]'
+still_for 2 eval 'kill -0 '"$uninstall"' && [[ -e "$app/sonavi.exe" ]] && ! entry_gone' ||
   harness_fail "the uninstaller did not wait for the running program"
 sonavi_stop
-harness_wait_for 30 "the uninstaller to finish" eval '[[ ! -e "$app/desinstalar.exe" ]] && entry_gone'
+harness_wait_for 30 "the uninstaller to finish" eval '! kill -0 '"$uninstall"
+wait "$uninstall" || harness_fail "the silent uninstall failed (exit code $?)"
+entry_gone || harness_fail "the uninstaller left the entry"
 [[ ! -e "$app/sonavi.exe" ]] || harness_fail "the uninstaller left sonavi.exe"
+[[ ! -e "$app/NOTICE.txt" ]] || harness_fail "the uninstaller left NOTICE.txt"
 [[ ! -e "$shortcut" ]] || harness_fail "the uninstaller left the shortcut"
 [[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] || harness_fail "the uninstaller left the Run value"
 [[ "$(sha256sum <"$app/agenda.dat")" == "$agenda" ]] || harness_fail "the uninstaller changed agenda.dat"
 [[ "$(sha256sum <"$app/listcham.dat")" == "$calls" ]] || harness_fail "the uninstaller changed listcham.dat"
 [[ "$(wine_reg_value "$settings_key" Port)" == "REG_SZ COM5" ]] || harness_fail "the uninstaller removed the settings"
 
-# Installed again and uninstalled with the data.
+# Installed again and uninstalled with the data, as Apps & features does it silently.
 "$WINE" "$setup" /S </dev/null || harness_fail "the third install failed"
+# A program it cannot delete (a folder in its place) ends the uninstall, reported, with
+# everything registered kept; once it is gone, the uninstall goes through.
+rm "$app/sonavi.exe"
+mkdir -p "$app/sonavi.exe/x"
+code=0
+"$WINE" "$app/desinstalar.exe" /S "_?=$app_win" </dev/null || code=$?
+((code == 2)) || harness_fail "an undeletable sonavi.exe: exit code $code, not 2"
+! entry_gone && [[ -n "$(wine_reg_value "$run_key" Sonavi)" && -e "$shortcut" ]] ||
+  harness_fail "an undeletable sonavi.exe: the entry, the Run value or the shortcut went all the same"
+rm -rf "$app/sonavi.exe"
 "$WINE" "$app/desinstalar.exe" /S /APAGARDADOS </dev/null || harness_fail "the uninstall with /APAGARDADOS failed"
 harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app" ]] && entry_gone'
 "$WINE" reg query "$settings_key" >/dev/null 2>&1 && harness_fail "the settings are still there"
