@@ -4,7 +4,7 @@
 # makes a call every few seconds, in turn from a caller in the phone book, an unknown
 # caller and a withheld number, with the caller's number after the first RING, before it,
 # and with the lines spread over several blocks; every SOAK_UNPLUG_EVERY seconds (600) it
-# unplugs the modem in the middle of a call and plugs in a new one behind the same port;
+# unplugs the modem while a call is in progress and plugs in a new one behind the same port;
 # once, at SOAK_UNWRITABLE_AT seconds (40 % of the run), it makes SOAK_UNWRITABLE_CALLS
 # calls (5) while "listcham.dat" cannot be written, reading and closing the error box
 # after each as a user does. Each call is followed until it is in listcham.dat and its
@@ -137,7 +137,7 @@ soak_make_call() {
   case $kind in
     after) # the modem's own call: RING, the block half a ring interval later, 2 rings
       fakemodem_control "call $number 2" ;;
-    after3) # three rings (the unplug cuts the last two)
+    after3) # three rings, before an unplug
       fakemodem_control "call $number 3" ;;
     before) # the caller's block and the first RING in one block, a second RING later
       fakemodem_control "send $(soak_cid_block "$number")\\r\\nRING\\r\\n"
@@ -231,8 +231,8 @@ soak_stats() {
 
 _soak_ready_above() { (($(_faults_ready_count) > $1)); }
 
-# Unplugged in the middle of a call (its number recorded, two rings still due), away for
-# AWAY seconds, plugged in again as a new device behind the same COM port; nobody touches
+# Unplugged while a call is in progress (its number recorded and announced, its last RING
+# under 8 s ago), away for AWAY seconds, plugged in again as a new device behind the same COM port; nobody touches
 # the program.
 soak_unplug() {
   local away=$1 ready_before plugged recovered
