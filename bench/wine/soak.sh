@@ -159,17 +159,6 @@ soak_make_call() {
   KINDS[$kind]=$((${KINDS[$kind]:-0} + 1))
 }
 
-_soak_balloon() {
-  local hwnd text
-  while read -r hwnd text; do
-    if [[ "$text" == "$CALL_TEXT" && "$hwnd" != "$LAST_BALLOON" ]]; then
-      SEEN_BALLOON=$hwnd
-      return 0
-    fi
-  done < <(probe balloons)
-  return 1
-}
-
 # Waits for the call to be recorded (when it can be) and announced.
 soak_follow_call() {
   local writable=$1
@@ -180,9 +169,8 @@ soak_follow_call() {
       soak_note "call $CALLS_MADE ($CALL_NUMBER) not recorded within 20 s"
     fi
   fi
-  SEEN_BALLOON=""
-  if soak_wait 20 _soak_balloon; then
-    LAST_BALLOON=$SEEN_BALLOON
+  if soak_wait 20 _tray_balloon_is "$CALL_TEXT" "$LAST_BALLOON"; then
+    LAST_BALLOON=$TRAY_BALLOON
   else
     NOT_ANNOUNCED=$((NOT_ANNOUNCED + 1))
     soak_note "call $CALLS_MADE ($CALL_NUMBER) not announced within 20 s"
