@@ -146,6 +146,8 @@ class CommApi {
   virtual bool SetCommBreak(CommHandle h) = 0;
   virtual bool ClearCommBreak(CommHandle h) = 0;
   virtual bool PurgeComm(CommHandle h, uint32_t flags) = 0;
+  // Cancels the operation started on ov, whichever thread started it.
+  virtual bool CancelIoEx(CommHandle h, CommOverlapped* ov) = 0;
   virtual bool CloseHandle(CommHandle h) = 0;
 
   // An unnamed event; 0 on failure. GetLastError is ERROR_ALREADY_EXISTS if it existed.

@@ -476,23 +476,55 @@ TEST_F(SerialPortTest, FailedWriteIsReportedAndResetsTheEvent) {
   EXPECT_FALSE(fake.LastWriteEventSignalled());
 }
 
-TEST_F(SerialPortTest, GivenUpSendKeepsItsBytesUntilTheDriverLetsGo) {
+// A driver that ignores the write time-out (a stuck driver) never ends the send itself.
+TEST_F(SerialPortTest, SendTheDriverNeverEndsIsGivenUpAndTheNextGoesOut) {
   OpenServing();
-  fake.SetWriteMode(FakeComm::WriteMode::kPending);
-  port->SendText("ATDT123;\r");
-  fake.FailCall("GetOverlappedResult", comm::kErrorIoPending);
-  fake.Advance(251);
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.SetLetGoLag(100);  // the driver takes a while to let go of what it is told to end
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SendText("ATDT123;\r");  // 259 ms of time-out
+  fake.Advance(259 + 75 - 1);
   Passes(1);
-  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, comm::kErrorIoPending);
+  EXPECT_TRUE(port->SendInProgress());
+  fake.Advance(2);
+  Passes(1);
   EXPECT_FALSE(port->SendInProgress());
-  port->SendText("ATH\r");  // refused: the driver still sends the given-up bytes
-  EXPECT_EQ(FindReport(903, "Error writing Data")->code, comm::kErrorIoPending);
-  fake.FailCall("GetOverlappedResult", 0, 0);
-  fake.CompleteWrite();
+  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, comm::kErrorIoPending);
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(fake.CountCalls("CancelIoEx"), 1);
+  // Until the driver lets go, its bytes and record stay with it.
   fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
   port->SendText("ATH\r");
-  EXPECT_EQ(fake.Written(), "ATDT123;\rATH\r");
+  EXPECT_EQ(FindReport(903, "Error writing Data")->code, comm::kErrorIoIncomplete);
+  EXPECT_EQ(fake.CountCalls("WriteFile"), 1);
+  Passes(2);
+  port->SendText("ATH\r");
+  EXPECT_EQ(fake.Written(), "ATH\r");
   EXPECT_EQ(fake.RecordReuses(), 0);
+  EXPECT_EQ(CountReports(901, "Msg, dont enter SendData while SendInProgress is set"), 0);
+}
+
+// The worker has not yet served the port when it closes.
+TEST_F(SerialPortTest, SendPendingWhenThePortClosesIsSettled) {
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  port->SetActive(true);
+  port->SendText("AT\r");
+  ASSERT_TRUE(port->SendInProgress());
+  port->SetActive(false);
+  EXPECT_FALSE(port->SendInProgress());
+  EXPECT_EQ(FindReport(9702, "Error getting Overlapped Result")->code, 995u);
+
+  reports->clear();
+  port->SendText("AT\r");
+  ASSERT_EQ(reports->size(), 2u);
+  EXPECT_EQ((*reports)[0].place, 902u);
+  EXPECT_EQ((*reports)[1].place, 903u);
+
+  fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
+  port->SetActive(true);
+  port->SendText("ATZ\r");
+  EXPECT_EQ(fake.Written(), "ATZ\r");
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(SerialPortThread, QuietWorkerQueuesClustersAndGoesIdleOnClose) {
 TEST(SerialPortThread, ClusterEventRunsOnTheMainThread) {
   FakeComm fake;
   fake.SetRealPauseMicros(300);
-  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
   QueuedDispatcher dispatcher;
   {
     TSerialPort port(fake, &dispatcher);

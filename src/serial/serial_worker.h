@@ -1,0 +1,235 @@
+// The serial port component's worker thread and what it shares with the component: the
+// port's handle and flags, the three overlapped operations (read, WaitCommEvent, send), the
+// line state the worker reports, the received-data queue and the port's health.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/dispatcher.h"
+#include "serial/comm_api.h"
+
+namespace sonavi {
+
+class TSerialPort;
+
+using TNotifyEvent = std::function<void(TSerialPort& sender)>;
+using TNotifyErrorEvent = std::function<void(TSerialPort& sender, uint32_t place, uint32_t code,
+                                             const std::string& msg, uint8_t noise)>;
+
+// One block of received bytes, as one read returned them (possibly none).
+class TSerialCluster {
+ public:
+  TSerialCluster(std::unique_ptr<char[]> data, uint32_t size, uint32_t line_errors)
+      : data_(std::move(data)), size_(size), line_errors_(line_errors) {}
+  uint32_t Size() const { return size_; }
+  // The driver's error flags (CE_...) when the block was built.
+  uint32_t LineErrors() const { return line_errors_; }
+  // Exactly Size() bytes, zero bytes included.
+  std::string Text() const { return size_ == 0 ? std::string() : std::string(data_.get(), size_); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  uint32_t size_;
+  uint32_t line_errors_;
+};
+
+// One overlapped operation on the port: its record, whose event the driver signals when the
+// operation ends, and the buffer the driver fills or sends from. From the call that goes
+// pending until the driver lets go, both are the driver's: nothing may start on them, change
+// them or free them. Orphaned: no longer waited for (a failed wait, a send given up, a port
+// being closed) while the driver may still hold it.
+class OverlappedOp {
+ public:
+  enum class State : uint8_t { kIdle, kPending, kOrphaned };
+  struct Result {
+    bool ended = false;  // false: the driver still holds the operation
+    bool ok = false;
+    uint32_t count = 0;  // bytes moved, when ok
+    uint32_t error = 0;  // why it failed, when not ok
+  };
+
+  CommOverlapped record;
+  std::vector<char> buffer;
+
+  State state() const { return state_; }
+  bool Held() const { return state_ != State::kIdle; }
+  // The call that started the operation went pending.
+  void Pend() { state_ = State::kPending; }
+  // Stops waiting for a pending operation; false if it was not pending.
+  bool Orphan() { return Move(State::kPending, State::kOrphaned); }
+  // Asks the driver once, without waiting. When the operation has ended it is idle again and
+  // the result says how it ended; a caller that finds another thread took the end first
+  // sees it still running.
+  Result Poll(CommApi& api, CommHandle handle);
+
+ private:
+  bool Move(State from, State to) { return state_.compare_exchange_strong(from, to); }
+
+  std::atomic<State> state_{State::kIdle};
+};
+
+// How a send ended: Place 0 when it ended well.
+struct SendEnd {
+  uint32_t place = 0;
+  uint32_t code = 0;
+  const char* msg = "";
+};
+
+// What the component and its worker share. Plain atomics, except the cluster queue, which
+// its lock guards. The component writes the settings and starts sends; the worker writes
+// the line state and queues clusters; either may end a send.
+struct SerialShared {
+  SerialShared(CommApi& comm_api, MainThreadDispatcher* main_thread)
+      : api(comm_api), dispatcher(main_thread) {}
+
+  CommApi& api;
+  MainThreadDispatcher* const dispatcher;
+  int32_t platform_id = -1;
+  std::atomic<bool> destroying{false};
+  std::atomic<bool> thread_busy{false};
+  std::atomic<bool> thread_quiet_mode{false};
+
+  std::atomic<bool> active{false};
+  std::atomic<CommHandle> com_handle{kInvalidCommHandle};
+  OverlappedOp read_op;
+  OverlappedOp event_op;
+  uint32_t event_mask = 0;  // written by the driver when a pending WaitCommEvent ends
+  OverlappedOp write_op;
+
+  // The send in progress.
+  std::atomic<bool> send_in_progress{false};
+  std::atomic<uint32_t> requested_write_count{0};
+  std::atomic<uint32_t> write_start_tick{0};
+  std::atomic<uint32_t> write_timeout_ms{0};
+  std::atomic<uint32_t> written_bytes{0};
+
+  // Settings the worker reads.
+  std::atomic<bool> read_request{false};
+  std::atomic<uint16_t> cluster_size{3072};
+  std::atomic<uint32_t> rto_char_delay_time{1100};
+  std::atomic<uint16_t> rto_extra_delay_time{250};
+
+  // The line state as the worker last saw it.
+  std::atomic<bool> cts_state{false};
+  std::atomic<bool> dsr_state{false};
+  std::atomic<bool> rlsd_state{false};
+  std::atomic<bool> ring_state{false};
+  std::atomic<uint32_t> comm_error{0};
+  std::atomic<uint8_t> comm_state_flags{0};
+  std::atomic<uint32_t> comm_state_in_queue{0};
+  std::atomic<uint32_t> comm_state_out_queue{0};
+  std::atomic<uint32_t> modem_state{0};
+  std::atomic<uint32_t> comm_event{0};
+
+  std::mutex queue_lock;
+  std::deque<std::unique_ptr<TSerialCluster>> cluster_queue;
+
+  // Looks at the send in progress and ends it when the driver has, or, with give_up, ends
+  // it at once: a send the driver still runs is then cancelled and left to the driver
+  // until it lets go. Returns false while the send goes on (or when there is none, or the
+  // other thread ended it); otherwise *end says how it ended.
+  bool EndSend(bool give_up, SendEnd* end);
+
+  // The port's health. A failure whose code says the device has gone marks it gone at once.
+  // So do status or reads failing in kFailedPassesForGone passes in a row, and a send that
+  // nothing answers within kUnansweredSendMs on a port that has failed since it was sent.
+  std::atomic<bool> device_gone{false};
+  // A call on the open port failed with error. True when it counts against the port: any
+  // error but ERROR_NOT_SUPPORTED (a call the driver does not offer).
+  bool NoteFailure(uint32_t error);
+  void NoteSend(uint32_t tick);
+  void NoteAnswer() { awaiting_answer_ = false; }
+  // The worker's pass on the open port has ended; failed when its status or read failed.
+  void NotePassEnd(bool failed, uint32_t now);
+  void NoteOpened();
+
+ private:
+  std::atomic<int> failed_passes_{0};
+  std::atomic<bool> awaiting_answer_{false};
+  std::atomic<bool> failed_since_send_{false};
+  std::atomic<uint32_t> send_tick_{0};
+};
+
+inline constexpr int kFailedPassesForGone = 10;
+// The longest the worker waits on the driver in one pass, and its sleep while idle.
+inline constexpr uint32_t kWorkerWaitMs = 75;
+inline constexpr uint32_t kIdleSleepMs = 200;
+// A modem answers every command within 2 s.
+inline constexpr uint32_t kUnansweredSendMs = 2000;
+
+// The component's worker. While the port is open it keeps one WaitCommEvent and at most
+// one read outstanding, watches the modem status and the driver's counters, finishes
+// pending sends and queues received clusters; it goes on serving a closed port until the
+// driver has let go of every operation, and then idles, sleeping 200 ms per pass. RunPass()
+// is one pass of the loop; the thread started by Start() just loops it, and a test may
+// call it step by step instead.
+class TWorkThread {
+ public:
+  TWorkThread(TSerialPort& owner, SerialShared& shared);
+  ~TWorkThread();
+  TWorkThread(const TWorkThread&) = delete;
+  TWorkThread& operator=(const TWorkThread&) = delete;
+
+  void Start();
+  // Asks the loop to end; it ends at the first pass end at which the port is closed.
+  void Terminate() { terminated_ = true; }
+  // Waits for the thread started by Start() to end (nothing to wait for otherwise), through
+  // the component's dispatcher when it has one.
+  void WaitFor();
+  // Runs one pass; false once the loop has ended.
+  bool RunPass();
+  bool Finished() const { return finished_; }
+
+  bool ServingPort() const { return serving_port_; }
+  bool ReadPending() const { return s_.read_op.state() == OverlappedOp::State::kPending; }
+  bool EventWaitPending() const { return s_.event_op.state() == OverlappedOp::State::kPending; }
+  // A read pending or given up, which the driver may still hold.
+  bool ReadHeld() const { return s_.read_op.Held(); }
+
+ private:
+  void ServingPass();
+  void CheckLineStatus();
+  void CheckWriteDone();
+  void StartRead();
+  void FinishRead();
+  void QueueCluster(const char* bytes, uint32_t size);
+  void StartEventWait();
+  void FinishEventWait();
+  void DispatchCommEvents(uint32_t mask);
+  void Report(uint32_t place, uint32_t code, const std::string& msg);
+  bool CanDeliver() const;
+  void DeliverToMainThread(const std::function<void()>& step);
+  void DeliverHandler(TNotifyEvent TSerialPort::*handler);
+  void DeliverWriteDone();
+  void SignalOverlappedEvent(CommOverlapped& record);
+  // A status or read call failed on the port.
+  void NotePassFailure(uint32_t error);
+
+  TSerialPort& owner_;
+  SerialShared& s_;
+  CommApi& api_;
+  std::thread thread_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+  bool loop_end_ = false;
+
+  std::atomic<bool> serving_port_{false};
+  uint32_t last_read_tick_ = 0;
+  bool events_came_at_once_ = false;
+  bool pass_failed_ = false;
+  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses
+  uint32_t modem_status_ = 0;
+  uint32_t line_errors_ = 0;
+  CommStat com_stat_;
+};
+
+}  // namespace sonavi
