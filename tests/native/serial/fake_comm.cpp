@@ -78,11 +78,6 @@ void FakeComm::RaiseLineErrors(uint32_t errors) {
   RaiseEvents(comm::kEvErr);
 }
 
-void FakeComm::AddPort(const std::string& name) {
-  std::lock_guard<std::mutex> lock(mu_);
-  ports_.insert(name);
-}
-
 void FakeComm::HoldPort(const std::string& name) {
   std::lock_guard<std::mutex> lock(mu_);
   held_.insert(name);
@@ -150,11 +145,6 @@ void FakeComm::SetPlatformId(int32_t id) {
   platform_id_ = id;
 }
 
-void FakeComm::SetEventsAlreadyExist(bool on) {
-  std::lock_guard<std::mutex> lock(mu_);
-  events_exist_ = on;
-}
-
 std::vector<std::string> FakeComm::Calls() {
   std::lock_guard<std::mutex> lock(mu_);
   return calls_;
@@ -205,16 +195,6 @@ bool FakeComm::EventWaitIsPending() {
 bool FakeComm::WriteIsPending() {
   std::lock_guard<std::mutex> lock(mu_);
   return Of(Op::kWrite).ov != nullptr;
-}
-
-uint32_t FakeComm::InQueue() {
-  std::lock_guard<std::mutex> lock(mu_);
-  return static_cast<uint32_t>(in_queue_.size());
-}
-
-uint32_t FakeComm::CommMask() {
-  std::lock_guard<std::mutex> lock(mu_);
-  return comm_mask_;
 }
 
 std::pair<uint32_t, uint32_t> FakeComm::QueueSizes() {
@@ -728,7 +708,7 @@ CommHandle FakeComm::CreateEvent(bool manual_reset, bool initial_state) {
   if (Failing("CreateEvent") || !manual_reset) return 0;
   const CommHandle h = next_handle_++;
   events_[h] = initial_state;
-  Fail(events_exist_ ? comm::kErrorAlreadyExists : 0);
+  Fail(0);
   return h;
 }
 

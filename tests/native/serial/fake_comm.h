@@ -50,7 +50,6 @@ class FakeComm : public CommApi {
   void RaiseLineErrors(uint32_t errors);
 
   // --- the driver's behaviour
-  void AddPort(const std::string& name);
   // Another program holds the port: opening it fails with ERROR_ACCESS_DENIED.
   void HoldPort(const std::string& name);
   // Behaves as Wine does on a pseudo-terminal: WaitCommEvent, GetCommModemStatus and
@@ -81,7 +80,6 @@ class FakeComm : public CommApi {
   // (times < 0: every call from now on).
   void FailCall(const std::string& call, uint32_t error, int times = -1);
   void SetPlatformId(int32_t id);
-  void SetEventsAlreadyExist(bool on);
   // When set, asked first by every call that can fail (under the driver's lock, with the
   // call's name): 0 lets the call behave as scripted, any other value is the error it fails
   // with, except that ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go
@@ -101,8 +99,6 @@ class FakeComm : public CommApi {
   bool ReadIsPending();
   bool EventWaitIsPending();
   bool WriteIsPending();
-  uint32_t InQueue();
-  uint32_t CommMask();
   std::pair<uint32_t, uint32_t> QueueSizes();
   int OpenEventCount();
   bool LastWriteEventSignalled();
@@ -201,7 +197,6 @@ class FakeComm : public CommApi {
   WriteMode write_mode_ = WriteMode::kImmediate;
   std::map<std::string, std::pair<uint32_t, int>> failing_;
   int32_t platform_id_ = 2;
-  bool events_exist_ = false;
 
   CommHandle next_handle_ = 0x100;
   CommHandle port_handle_ = kInvalidCommHandle;
