@@ -61,7 +61,8 @@ class Session {
       }
       return b < 0xC0 ? 0 : kErrors[b % std::size(kErrors)];
     };
-    fake_.on_sleep = [this] {
+    fake_.after_call = [this](const std::string& call) {
+      if (call.rfind("Sleep", 0) != 0) return;
       if (worker_runs_in_sleeps_) live_->Worker().RunPass();
       // While the component is destroyed its worker's thread ends (or, stepped, is as good
       // as ended), and the system ends the I/O that thread started.

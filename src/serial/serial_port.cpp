@@ -331,7 +331,7 @@ void TSerialPort::SendText(const std::string& text) {
 }
 
 void TSerialPort::SendData(const void* buffer, uint32_t count) {
-  if (shared_.send_in_progress) {
+  if (SendInProgress()) {
     ReportError(901, 0, 2, "Msg, dont enter SendData while SendInProgress is set");
     return;
   }
@@ -354,7 +354,8 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   OverlappedOp& op = shared_.write_op;
   // A send given up while the driver still ran it keeps its bytes and record until the
   // driver lets go of them.
-  if (op.Held() && !op.Poll(api_, handle).ended) {
+  if (op.Held()) op.Poll(api_, handle);  // the worker may find the end first
+  if (op.Held()) {
     ReportError(903, comm::kErrorIoIncomplete, 0, "Error writing Data");
     return;
   }
@@ -366,7 +367,7 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   op.buffer.assign(bytes, bytes + count);
   uint32_t written = 0;
   if (api_.WriteFile(handle, op.buffer.data(), count, &written, &op.record)) {
-    shared_.written_bytes = written;
+    op.EndedAtOnce(written);
     if (OnWriteDone) OnWriteDone(*this);
     return;
   }
@@ -374,7 +375,6 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   if (error == comm::kErrorIoPending) {
     shared_.write_start_tick = api_.GetTickCount();
     op.Pend();
-    shared_.send_in_progress = true;
     return;
   }
   shared_.NoteFailure(error);

@@ -127,14 +127,14 @@ class TSerialPort : public SerialLink {
   // Makes the worker read what waits at its next pass.
   bool ReadRequest() const { return shared_.read_request; }
   void SetReadRequest(bool value) { shared_.read_request = value; }
-  bool SendInProgress() const { return shared_.send_in_progress; }
+  bool SendInProgress() const { return shared_.write_op.state() == OverlappedOp::State::kPending; }
   uint32_t CommError() const { return shared_.comm_error; }
   TComStateFlags CommStateFlags() const { return shared_.comm_state_flags; }
   uint32_t CommStateInQueue() const { return shared_.comm_state_in_queue; }
   uint32_t CommStateOutQueue() const { return shared_.comm_state_out_queue; }
   uint32_t ModemState() const { return shared_.modem_state; }
   uint32_t CommEvent() const { return shared_.comm_event; }
-  uint32_t WrittenBytes() const { return shared_.written_bytes; }
+  uint32_t WrittenBytes() const { return shared_.write_op.count(); }
   // When true the worker delivers nothing to the main thread: no handler runs because of
   // it, and the cluster queue is the only way received data arrives.
   bool ThreadQuietMode() const { return shared_.thread_quiet_mode; }

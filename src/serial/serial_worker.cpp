@@ -18,8 +18,8 @@ constexpr uint32_t kLineErrorMask =
 // OverlappedOp and what the component shares with the worker
 
 OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle) {
-  const State held = state_;
-  if (held == State::kIdle) return {};
+  uint64_t held = word_;
+  if (StateOf(held) == State::kIdle) return {};
   Result result;
   if (api.GetOverlappedResult(handle, &record, &result.count, false)) {
     result.ok = true;
@@ -32,17 +32,19 @@ OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle) {
       return {};
     }
   }
-  if (!Move(held, State::kIdle)) return {};
+  // Only a pending operation that ended well changes the count (one given up published 0).
+  const bool counts = StateOf(held) == State::kPending && result.ok;
+  const uint32_t count = counts ? result.count : CountOf(held);
+  if (!word_.compare_exchange_strong(held, Pack(State::kIdle, count))) return {};
   result.ended = true;
   return result;
 }
 
 bool SerialShared::EndSend(bool give_up, SendEnd* end) {
-  if (!send_in_progress) return false;
+  if (write_op.state() != OverlappedOp::State::kPending) return false;
   const OverlappedOp::Result result = write_op.Poll(api, com_handle);
   if (result.ended) {
     if (result.ok) {
-      written_bytes = result.count;
       const uint32_t requested = requested_write_count;
       // The write time-out cut the send short; the code is the number of bytes not sent.
       if (result.count != requested) *end = {9701, requested - result.count, "Error write TimeOut"};
@@ -51,18 +53,16 @@ bool SerialShared::EndSend(bool give_up, SendEnd* end) {
       api.ResetEvent(write_op.record.hEvent);
       *end = {9702, result.error, "Error getting Overlapped Result"};
     }
-    send_in_progress = false;
     return true;
   }
+  // Whoever gives it up ends it; one that loses to the other thread's end finds it ended.
   if (!give_up || !write_op.Orphan()) return false;
   // Ended for real, whichever thread started it; the driver keeps the bytes and the record
   // until it lets go, and the next send waits for that.
   api.CancelIoEx(com_handle, &write_op.record);
   api.ResetEvent(write_op.record.hEvent);
-  written_bytes = 0;
   NoteFailure(comm::kErrorIoPending);
   *end = {9701, comm::kErrorIoPending, "Error write TimeOut"};
-  send_in_progress = false;
   return true;
 }
 
@@ -212,7 +212,7 @@ void TWorkThread::ServingPass() {
     api_.SetCommMask(s_.com_handle, 0);
     SignalOverlappedEvent(s_.event_op.record);
   }
-  if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.write_op.Held() && !s_.send_in_progress) {
+  if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.write_op.Held()) {
     serving_port_ = false;
   }
 }
@@ -405,7 +405,7 @@ void TWorkThread::DispatchCommEvents(uint32_t mask) {
 }
 
 void TWorkThread::CheckWriteDone() {
-  if (!s_.send_in_progress) {
+  if (s_.write_op.state() != OverlappedOp::State::kPending) {
     // A send given up while the driver held it: its record is free once the driver lets go.
     if (s_.write_op.state() == OverlappedOp::State::kOrphaned) {
       s_.write_op.Poll(api_, s_.com_handle);

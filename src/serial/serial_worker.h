@@ -46,12 +46,15 @@ class TSerialCluster {
 // operation ends, and the buffer the driver fills or sends from. From the call that goes
 // pending until the driver lets go, both are the driver's: nothing may start on them, change
 // them or free them. Orphaned: no longer waited for (a failed wait, a send given up, a port
-// being closed) while the driver may still hold it.
+// being closed) while the driver may still hold it. The state and the byte count of the
+// operation's end live in one atomic word, so that whoever sees an operation no longer
+// pending also sees how it ended, and of two threads trying to end it exactly one does.
 class OverlappedOp {
  public:
   enum class State : uint8_t { kIdle, kPending, kOrphaned };
   struct Result {
-    bool ended = false;  // false: the driver still holds the operation
+    bool ended = false;  // false: the driver still holds the operation (or, for a caller
+                         // that lost the race, another thread took its end)
     bool ok = false;
     uint32_t count = 0;  // bytes moved, when ok
     uint32_t error = 0;  // why it failed, when not ok
@@ -60,21 +63,35 @@ class OverlappedOp {
   CommOverlapped record;
   std::vector<char> buffer;
 
-  State state() const { return state_; }
-  bool Held() const { return state_ != State::kIdle; }
+  State state() const { return StateOf(word_); }
+  bool Held() const { return state() != State::kIdle; }
+  // Bytes moved by the last operation that ended well while waited for (0 once one is
+  // given up).
+  uint32_t count() const { return CountOf(word_); }
   // The call that started the operation went pending.
-  void Pend() { state_ = State::kPending; }
-  // Stops waiting for a pending operation; false if it was not pending.
-  bool Orphan() { return Move(State::kPending, State::kOrphaned); }
+  void Pend() { word_ = Pack(State::kPending, count()); }
+  // The call that started the operation ended it at once, moving count bytes.
+  void EndedAtOnce(uint32_t count) { word_ = Pack(State::kIdle, count); }
+  // Stops waiting for a pending operation, which ends it with no bytes moved; false if it
+  // was not pending.
+  bool Orphan() {
+    uint64_t word = word_;
+    return StateOf(word) == State::kPending &&
+           word_.compare_exchange_strong(word, Pack(State::kOrphaned, 0));
+  }
   // Asks the driver once, without waiting. When the operation has ended it is idle again and
-  // the result says how it ended; a caller that finds another thread took the end first
-  // sees it still running.
+  // the result says how it ended; a pending one that ended well publishes its byte count
+  // with its end.
   Result Poll(CommApi& api, CommHandle handle);
 
  private:
-  bool Move(State from, State to) { return state_.compare_exchange_strong(from, to); }
+  static uint64_t Pack(State state, uint32_t count) {
+    return uint64_t{count} << 32 | static_cast<uint8_t>(state);
+  }
+  static State StateOf(uint64_t word) { return static_cast<State>(word & 0xFF); }
+  static uint32_t CountOf(uint64_t word) { return static_cast<uint32_t>(word >> 32); }
 
-  std::atomic<State> state_{State::kIdle};
+  std::atomic<uint64_t> word_{0};
 };
 
 // How a send ended: Place 0 when it ended well.
@@ -105,12 +122,10 @@ struct SerialShared {
   uint32_t event_mask = 0;  // written by the driver when a pending WaitCommEvent ends
   OverlappedOp write_op;
 
-  // The send in progress.
-  std::atomic<bool> send_in_progress{false};
+  // The send in progress: the write while it is pending.
   std::atomic<uint32_t> requested_write_count{0};
   std::atomic<uint32_t> write_start_tick{0};
   std::atomic<uint32_t> write_timeout_ms{0};
-  std::atomic<uint32_t> written_bytes{0};
 
   // Settings the worker reads.
   std::atomic<bool> read_request{false};
@@ -135,8 +150,9 @@ struct SerialShared {
 
   // Looks at the send in progress and ends it when the driver has, or, with give_up, ends
   // it at once: a send the driver still runs is then cancelled and left to the driver
-  // until it lets go. Returns false while the send goes on (or when there is none, or the
-  // other thread ended it); otherwise *end says how it ended.
+  // until it lets go. Returns true to the one thread that ended it, *end then saying how;
+  // false while it goes on, or when there is none (also when the other thread has just
+  // ended it: when this returns, a send given up has ended either way).
   bool EndSend(bool give_up, SendEnd* end);
 
   // The port's health. A failure whose code says the device has gone marks it gone at once.

@@ -220,6 +220,24 @@ int FakeComm::RecordReuses() {
 
 // --- internals (under mu_) --------------------------------------------------------------
 
+FakeComm::Call::Call(FakeComm& fake, std::string entry)
+    : lock(fake.mu_), fake_(fake), entry_(std::move(entry)) {
+  fake_.calls_.push_back(entry_);
+}
+
+FakeComm::Call::~Call() {
+  std::function<void(const std::string&)> hook;
+  if (!fake_.in_hook_ && fake_.after_call) {
+    fake_.in_hook_ = true;
+    hook = fake_.after_call;
+  }
+  lock.unlock();
+  if (!hook) return;
+  hook(entry_);
+  std::lock_guard<std::mutex> relock(fake_.mu_);
+  fake_.in_hook_ = false;
+}
+
 uint32_t FakeComm::Decide(const char* call) {
   if (answer) {
     const uint32_t error = answer(call);
@@ -257,8 +275,6 @@ bool FakeComm::CheckPort(CommHandle h) {
   Fail(comm::kErrorInvalidHandle);
   return false;
 }
-
-void FakeComm::Log(const std::string& entry) { calls_.push_back(entry); }
 
 void FakeComm::Fail(uint32_t error) { t_last_error = error; }
 
@@ -403,8 +419,7 @@ uint32_t FakeComm::WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count
 
 CommHandle FakeComm::CreateFile(const std::string& name, uint32_t access, uint32_t share_mode,
                                 uint32_t creation, uint32_t flags) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("CreateFile " + name);
+  Call call(*this, "CreateFile " + name);
   if (Failing("CreateFile")) return kInvalidCommHandle;
   const std::string prefix = "\\\\.\\";
   if (name.compare(0, prefix.size(), prefix) != 0 ||
@@ -432,8 +447,7 @@ CommHandle FakeComm::CreateFile(const std::string& name, uint32_t access, uint32
 }
 
 bool FakeComm::SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetupComm " + std::to_string(in_queue) + " " + std::to_string(out_queue));
+  Call call(*this, "SetupComm " + std::to_string(in_queue) + " " + std::to_string(out_queue));
   if (Failing("SetupComm") || !CheckPort(h)) return false;
   rx_size_ = in_queue;
   tx_size_ = out_queue;
@@ -441,16 +455,14 @@ bool FakeComm::SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) {
 }
 
 bool FakeComm::GetCommState(CommHandle h, CommDcb* dcb) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommState");
+  Call call(*this, "GetCommState");
   if (Failing("GetCommState") || !CheckPort(h)) return false;
   *dcb = dcb_;
   return true;
 }
 
 bool FakeComm::SetCommState(CommHandle h, const CommDcb& dcb) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommState");
+  Call call(*this, "SetCommState");
   if (Failing("SetCommState") || !CheckPort(h)) return false;
   if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 || dcb.StopBits > 2) {
     Fail(comm::kErrorInvalidParameter);
@@ -461,24 +473,21 @@ bool FakeComm::SetCommState(CommHandle h, const CommDcb& dcb) {
 }
 
 bool FakeComm::GetCommTimeouts(CommHandle h, CommTimeouts* timeouts) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommTimeouts");
+  Call call(*this, "GetCommTimeouts");
   if (Failing("GetCommTimeouts") || !CheckPort(h)) return false;
   *timeouts = timeouts_;
   return true;
 }
 
 bool FakeComm::SetCommTimeouts(CommHandle h, const CommTimeouts& timeouts) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommTimeouts " + std::to_string(timeouts.WriteTotalTimeoutConstant));
+  Call call(*this, "SetCommTimeouts " + std::to_string(timeouts.WriteTotalTimeoutConstant));
   if (Failing("SetCommTimeouts") || !CheckPort(h)) return false;
   timeouts_ = timeouts;
   return true;
 }
 
 bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommMask " + std::to_string(mask));
+  Call call(*this, "SetCommMask " + std::to_string(mask));
   if (Failing("SetCommMask") || !CheckPort(h)) return false;
   comm_mask_ = mask;
   latched_events_ = 0;
@@ -487,8 +496,7 @@ bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
 }
 
 bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("WaitCommEvent");
+  Call call(*this, "WaitCommEvent");
   bool pend = false;
   if (FailingAtOnce("WaitCommEvent", &pend) || !CheckPort(h)) return false;
   if (wine_pty_) {
@@ -516,8 +524,7 @@ bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
 
 bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* read,
                         CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ReadFile " + std::to_string(count));
+  Call call(*this, "ReadFile " + std::to_string(count));
   bool pend = false;
   if (FailingAtOnce("ReadFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
   if (Of(Op::kRead).ov != nullptr) {
@@ -541,8 +548,7 @@ bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* re
 
 bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint32_t* written,
                          CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("WriteFile " + std::to_string(count));
+  Call call(*this, "WriteFile " + std::to_string(count));
   last_write_event_ = ov->hEvent;
   bool pend = false;
   if (FailingAtOnce("WriteFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
@@ -571,8 +577,7 @@ bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint3
 
 bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* transferred,
                                    bool wait) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetOverlappedResult");
+  Call call(*this, "GetOverlappedResult");
   // As the system's: the answer comes from the record, whatever the handle, and only an
   // operation still running can end in a failure here.
   (void)h;
@@ -601,8 +606,7 @@ bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* t
 }
 
 bool FakeComm::ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ClearCommError");
+  Call call(*this, "ClearCommError");
   if (Failing("ClearCommError") || !CheckPort(h)) return false;
   *errors = line_errors_;
   line_errors_ = 0;
@@ -614,8 +618,7 @@ bool FakeComm::ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) {
 }
 
 bool FakeComm::GetCommModemStatus(CommHandle h, uint32_t* status) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommModemStatus");
+  Call call(*this, "GetCommModemStatus");
   if (Failing("GetCommModemStatus") || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
@@ -626,8 +629,7 @@ bool FakeComm::GetCommModemStatus(CommHandle h, uint32_t* status) {
 }
 
 bool FakeComm::EscapeCommFunction(CommHandle h, uint32_t function) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("EscapeCommFunction " + std::to_string(function));
+  Call call(*this, "EscapeCommFunction " + std::to_string(function));
   if (Failing("EscapeCommFunction") || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
@@ -654,24 +656,21 @@ bool FakeComm::EscapeCommFunction(CommHandle h, uint32_t function) {
 }
 
 bool FakeComm::SetCommBreak(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommBreak");
+  Call call(*this, "SetCommBreak");
   if (Failing("SetCommBreak") || !CheckPort(h)) return false;
   break_ = true;
   return true;
 }
 
 bool FakeComm::ClearCommBreak(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ClearCommBreak");
+  Call call(*this, "ClearCommBreak");
   if (Failing("ClearCommBreak") || !CheckPort(h)) return false;
   break_ = false;
   return true;
 }
 
 bool FakeComm::PurgeComm(CommHandle h, uint32_t flags) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("PurgeComm " + std::to_string(flags));
+  Call call(*this, "PurgeComm " + std::to_string(flags));
   if (Failing("PurgeComm") || !CheckPort(h)) return false;
   if (flags & 0x2) TellToEnd(Op::kRead, comm::kErrorOperationAborted, let_go_lag_);
   if (flags & 0x1) TellToEnd(Op::kWrite, comm::kErrorOperationAborted, let_go_lag_);
@@ -680,8 +679,7 @@ bool FakeComm::PurgeComm(CommHandle h, uint32_t flags) {
 }
 
 bool FakeComm::CancelIoEx(CommHandle h, CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("CancelIoEx");
+  Call call(*this, "CancelIoEx");
   if (Failing("CancelIoEx") || !CheckPort(h)) return false;
   const Op* held = Holding(ov);
   if (held == nullptr) {
@@ -693,8 +691,7 @@ bool FakeComm::CancelIoEx(CommHandle h, CommOverlapped* ov) {
 }
 
 bool FakeComm::CloseHandle(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("CloseHandle");
+  Call call(*this, "CloseHandle");
   if (events_.erase(h) != 0) return true;
   if (!CheckPort(h) || Failing("CloseHandle")) return false;
   for (Op op : ops_) TellToEnd(op, comm::kErrorOperationAborted, let_go_lag_);
@@ -737,18 +734,16 @@ bool FakeComm::ResetEvent(CommHandle event) {
 }
 
 uint32_t FakeComm::WaitForSingleObject(CommHandle h, uint32_t timeout_ms) {
-  std::unique_lock<std::mutex> lock(mu_);
-  Log("WaitForSingleObject " + std::to_string(timeout_ms));
+  Call call(*this, "WaitForSingleObject " + std::to_string(timeout_ms));
   if (Failing("WaitForSingleObject")) return comm::kWaitFailed;
-  return WaitLocked(lock, 1, &h, timeout_ms);
+  return WaitLocked(call.lock, 1, &h, timeout_ms);
 }
 
 uint32_t FakeComm::WaitForMultipleObjects(uint32_t count, const CommHandle* handles, bool wait_all,
                                           uint32_t timeout_ms) {
-  std::unique_lock<std::mutex> lock(mu_);
-  Log("WaitForMultipleObjects " + std::to_string(timeout_ms));
+  Call call(*this, "WaitForMultipleObjects " + std::to_string(timeout_ms));
   if (Failing("WaitForMultipleObjects") || wait_all) return comm::kWaitFailed;
-  return WaitLocked(lock, count, handles, timeout_ms);
+  return WaitLocked(call.lock, count, handles, timeout_ms);
 }
 
 uint32_t FakeComm::GetLastError() { return t_last_error; }
@@ -759,19 +754,9 @@ uint32_t FakeComm::GetTickCount() {
 }
 
 void FakeComm::Sleep(uint32_t ms) {
-  std::function<void()> hook;
-  {
-    std::unique_lock<std::mutex> lock(mu_);
-    Log("Sleep " + std::to_string(ms));
-    AdvanceLocked(now_ + ms);
-    RealPause(lock);
-    if (in_sleep_hook_ || !on_sleep) return;
-    in_sleep_hook_ = true;
-    hook = on_sleep;
-  }
-  hook();
-  std::lock_guard<std::mutex> lock(mu_);
-  in_sleep_hook_ = false;
+  Call call(*this, "Sleep " + std::to_string(ms));
+  AdvanceLocked(now_ + ms);
+  RealPause(call.lock);
 }
 
 bool FakeComm::GetVersionEx(int32_t* platform_id) {

@@ -30,9 +30,10 @@ class FakeComm : public CommApi {
   // --- the clock
   uint32_t Now();
   void Advance(uint32_t ms);
-  // Runs after every Sleep (not re-entered): lets a test run worker passes while the
-  // component waits for its worker.
-  std::function<void()> on_sleep;
+  // Runs after each call the driver logs (not re-entered), with its entry in Calls(): lets
+  // a test run worker passes while the component sleeps waiting for its worker, or do the
+  // main thread's work between two calls of the worker.
+  std::function<void(const std::string& call)> after_call;
   // Real time each Sleep and blocking wait also takes, so that a real worker thread does
   // not busy-loop against the fake clock.
   void SetRealPauseMicros(uint32_t us);
@@ -155,6 +156,18 @@ class FakeComm : public CommApi {
     uint32_t end_status = 0;
   };
 
+  // The driver's lock for one logged call; after_call runs once it is released.
+  class Call {
+   public:
+    Call(FakeComm& fake, std::string entry);
+    ~Call();
+    std::unique_lock<std::mutex> lock;
+
+   private:
+    FakeComm& fake_;
+    std::string entry_;
+  };
+
   uint32_t Decide(const char* call);  // under mu_: 0, or the error the call fails with
   bool Failing(const char* call);     // under mu_
   // For a call that can go pending: true when it fails at once; *pend when it must pend.
@@ -162,7 +175,6 @@ class FakeComm : public CommApi {
   // Counts and refuses an operation started on a record the driver still holds.
   bool Reused(const CommOverlapped* ov);
   bool CheckPort(CommHandle h);          // under mu_
-  void Log(const std::string& entry);    // under mu_
   void AdvanceLocked(uint32_t to_tick);  // delivers the bytes and ends due by then
   uint32_t NextDue();                    // the tick of the next arrival or end, or ~0u
   void Arrive(char byte);
@@ -185,7 +197,7 @@ class FakeComm : public CommApi {
   std::mutex mu_;
   uint32_t now_ = 100000;
   uint32_t real_pause_us_ = 0;
-  bool in_sleep_hook_ = false;
+  bool in_hook_ = false;
   std::multimap<uint32_t, char> schedule_;
   uint64_t schedule_order_ = 0;
 
