@@ -9,7 +9,8 @@
 //   delivers while the component is destroyed, and one it delivered that the worker had
 //   not yet finished when destruction began); bytes purged before any read took them are
 //   never delivered;
-// - at the end of the run no send is in progress unless the driver still holds it;
+// - at the end of the run, once every send's limit has passed, no send is in progress and
+//   the driver holds no write;
 // - no operation starts on a record the driver still holds, and a send's bytes stay as
 //   they were while the driver holds them (a buffer freed too early shows as a use
 //   after free when the driver lets go of it);
@@ -28,6 +29,7 @@
 //   3 CommPort := one of four names           8 the driver: ends, status, counters, modes
 //   4 a setting: byte chooses, byte is value  9 the component is destroyed and made anew
 // In 2, 3 and 9 bit 1 of arg has the worker run a pass whenever the component sleeps.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -93,7 +95,8 @@ class Session {
     if (!port_) return;
     TakeClusters(1 << 20);
     const size_t delivered = fake_.ReadsDelivered().size();
-    FUZZ_CHECK(taken_ == delivered || (taken_ + 1 == delivered && port_->Worker().ReadHeld()));
+    FUZZ_CHECK(taken_ == delivered ||
+               (taken_ + 1 == delivered && port_->Worker().ReadHeld() && !fake_.ReadIsPending()));
     // The driver lets go of what it is told to end, sooner or later.
     if (lag_ == FakeComm::kHold) fake_.SetLetGoLag(lag_ = 1000);
     worker_runs_in_sleeps_ = worker_runs;
@@ -154,6 +157,10 @@ class Session {
         const size_t size = ops.Byte() + 256u * (arg % 2);
         std::string text(ops.Take(size));
         text.resize(size, 'x');
+        const TSerialPort& p = *port_;
+        longest_send_limit_ = std::max(
+            longest_send_limit_,
+            static_cast<uint32_t>(size) * p.WTOCharDelayTime() / 1000 + p.WTOExtraDelayTime());
         port_->SendText(text);
         break;
       }
@@ -277,12 +284,13 @@ class Session {
   }
 
   // The driver answers plainly and lets go at once from here on, and the modem has sent
-  // everything: passes that find nothing new take time, every delivered read is taken, and
-  // a send still in progress is one the driver still runs.
+  // everything. Once the longest limit of any send and two waits have gone by: passes that
+  // find nothing new take time, every delivered read is taken, no send is in progress, and
+  // the driver holds no write (unless closing the port failed, which leaves it open).
   void QuietTail() {
     answers_.Rest();
     fake_.SetLetGoLag(lag_ = 0);
-    fake_.Advance(5000);
+    fake_.Advance(std::max(5000u, longest_send_limit_ + 2 * kWorkerWaitMs + 1));
     int instant = 0;
     for (int i = 0; i < 32; ++i) {
       const uint32_t before = fake_.Now();
@@ -292,7 +300,8 @@ class Session {
     FUZZ_CHECK(instant <= 8);
     TakeClusters(1 << 20);
     FUZZ_CHECK(taken_ == fake_.ReadsDelivered().size());
-    FUZZ_CHECK(!port_->SendInProgress() || fake_.WriteIsPending());
+    FUZZ_CHECK(!port_->SendInProgress());
+    FUZZ_CHECK(!fake_.WriteIsPending() || (fake_.PortOpen() && !port_->Active()));
   }
 
   ByteReader& answers_;
@@ -302,9 +311,10 @@ class Session {
   TSerialPort* live_ = nullptr;
   bool worker_runs_in_sleeps_ = false;
   bool destroying_ = false;
-  bool close_failed_ = false;  // the port's handle stays open
-  uint32_t lag_ = 0;           // how long the driver takes to let go of what it must end
-  size_t taken_ = 0;           // delivered reads taken out as clusters
+  bool close_failed_ = false;        // the port's handle stays open
+  uint32_t lag_ = 0;                 // how long the driver takes to let go of what it must end
+  size_t taken_ = 0;                 // delivered reads taken out as clusters
+  uint32_t longest_send_limit_ = 0;  // ms
 };
 
 }  // namespace

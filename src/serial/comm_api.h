@@ -110,6 +110,7 @@ inline constexpr uint32_t kClrRts = 4;
 inline constexpr uint32_t kSetDtr = 5;
 inline constexpr uint32_t kClrDtr = 6;
 
+inline constexpr uint32_t kPurgeTxAbort = 0x01;
 inline constexpr uint32_t kPurgeAll = 0x0F;  // TXABORT | RXABORT | TXCLEAR | RXCLEAR
 
 inline constexpr uint32_t kDcbBinary = 0x0001;

@@ -59,7 +59,7 @@ bool SerialShared::EndSend(bool give_up, SendEnd* end) {
   if (!give_up || !write_op.Orphan()) return false;
   // Ended for real, whichever thread started it; the driver keeps the bytes and the record
   // until it lets go, and the next send waits for that.
-  api.CancelIoEx(com_handle, &write_op.record);
+  if (!api.CancelIoEx(com_handle, &write_op.record)) api.PurgeComm(com_handle, comm::kPurgeTxAbort);
   api.ResetEvent(write_op.record.hEvent);
   NoteFailure(comm::kErrorIoPending);
   *end = {9701, comm::kErrorIoPending, "Error write TimeOut"};
@@ -405,13 +405,18 @@ void TWorkThread::DispatchCommEvents(uint32_t mask) {
 }
 
 void TWorkThread::CheckWriteDone() {
-  if (s_.write_op.state() != OverlappedOp::State::kPending) {
+  OverlappedOp& op = s_.write_op;
+  if (op.state() == OverlappedOp::State::kOrphaned) {
     // A send given up while the driver held it: its record is free once the driver lets go.
-    if (s_.write_op.state() == OverlappedOp::State::kOrphaned) {
-      s_.write_op.Poll(api_, s_.com_handle);
+    // One it still holds a pass later is ended by the purge that ends every write.
+    if (!op.Poll(api_, s_.com_handle).ended && op.Held() && s_.active && !tx_purged_) {
+      tx_purged_ = true;
+      api_.PurgeComm(s_.com_handle, comm::kPurgeTxAbort);
     }
     return;
   }
+  tx_purged_ = false;
+  if (op.state() != OverlappedOp::State::kPending) return;
   // A driver that honours the send's time-out ends it then; one that does not has the send
   // given up a wait later.
   const uint32_t elapsed = api_.GetTickCount() - s_.write_start_tick;

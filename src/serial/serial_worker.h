@@ -242,7 +242,8 @@ class TWorkThread {
   uint32_t last_read_tick_ = 0;
   bool events_came_at_once_ = false;
   bool pass_failed_ = false;
-  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses
+  bool tx_purged_ = false;  // the given-up send the driver still holds was purged
+  uint32_t pause_ms_ = 0;   // how long a pass with nothing pending pauses
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
   CommStat com_stat_;
