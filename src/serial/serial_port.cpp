@@ -27,7 +27,7 @@ TSerialPort::TSerialPort(CommApi& api, MainThreadDispatcher* dispatcher, WorkerM
     : api_(api), shared_(api, dispatcher) {
   int32_t platform_id = 0;
   shared_.platform_id = api_.GetVersionEx(&platform_id) ? platform_id : -1;
-  CreateOverlappedEvent(shared_.write_op.record);
+  CreateOverlappedEvent(shared_.send.write_op.record);
   CreateOverlappedEvent(shared_.read_op.record);
   CreateOverlappedEvent(shared_.event_op.record);
   worker_ = std::make_unique<TWorkThread>(*this, shared_);
@@ -42,7 +42,7 @@ TSerialPort::~TSerialPort() {
   worker_->WaitFor();
   // An operation the driver was told to end may still be with it: its record, event and
   // buffer stay until it lets go (the system itself ends no process before that).
-  for (OverlappedOp* op : {&shared_.write_op, &shared_.event_op, &shared_.read_op}) {
+  for (OverlappedOp* op : {&shared_.send.write_op, &shared_.event_op, &shared_.read_op}) {
     while (op->Held() && !op->Poll(api_, shared_.com_handle).ended) api_.Sleep(kWorkerWaitMs);
     if (op->record.hEvent != 0) api_.CloseHandle(op->record.hEvent);
   }
@@ -91,7 +91,7 @@ void TSerialPort::ClosePort() {
   // The send ends with the port, whether or not the worker ever served it: a send the
   // driver still runs is given up.
   SendEnd end;
-  if (shared_.EndSend(true, &end)) {
+  if (shared_.send.End(true, &end)) {
     if (end.place != 0) ReportError(end.place, end.code, 0, end.msg);
     if (OnWriteDone) OnWriteDone(*this);
   }
@@ -120,7 +120,7 @@ void TSerialPort::OpenPort() {
     ReportError(112, open_error, 0, "Error reopening Port");
     return;
   }
-  shared_.NoteOpened();
+  shared_.health.NoteOpened();
   if (!api_.SetupComm(handle, rx_queue_size_, tx_queue_size_)) {
     ReportError(111, api_.GetLastError(), 0, "Error setup Queuesize");
   }
@@ -351,7 +351,7 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   }
   if (!timeouts_ok) ReportError(902, timeouts_error, 0, "Error setting CommTimeout");
 
-  OverlappedOp& op = shared_.write_op;
+  OverlappedOp& op = shared_.send.write_op;
   // A send given up while the driver still ran it keeps its bytes and record until the
   // driver lets go of them.
   if (op.Held()) op.Poll(api_, handle);  // the worker may find the end first
@@ -359,9 +359,9 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
     ReportError(903, comm::kErrorIoIncomplete, 0, "Error writing Data");
     return;
   }
-  shared_.NoteSend(api_.GetTickCount());
-  shared_.requested_write_count = count;
-  shared_.write_timeout_ms = timeout_ms;
+  shared_.health.NoteSend(api_.GetTickCount());
+  shared_.send.requested_write_count = count;
+  shared_.send.write_timeout_ms = timeout_ms;
   // The component's own copy lives until the send has ended.
   const char* bytes = static_cast<const char*>(buffer);
   op.buffer.assign(bytes, bytes + count);
@@ -373,11 +373,11 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   }
   const uint32_t error = api_.GetLastError();
   if (error == comm::kErrorIoPending) {
-    shared_.write_start_tick = api_.GetTickCount();
+    shared_.send.write_start_tick = api_.GetTickCount();
     op.Pend();
     return;
   }
-  shared_.NoteFailure(error);
+  shared_.health.NoteFailure(error);
   ReportError(903, error, 0, "Error writing Data");
   ResetOverlappedEvent(op.record);
 }

@@ -118,32 +118,32 @@ class TSerialPort : public SerialLink {
   bool BREAKState() const { return break_state_; }
   void SetBREAKState(bool value);
   // Input lines and driver counters, as the worker last saw them.
-  bool CTSState() const { return shared_.cts_state; }
-  bool DSRState() const { return shared_.dsr_state; }
-  bool RLSDState() const { return shared_.rlsd_state; }
-  bool RingState() const { return shared_.ring_state; }
+  bool CTSState() const { return shared_.line.cts_state; }
+  bool DSRState() const { return shared_.line.dsr_state; }
+  bool RLSDState() const { return shared_.line.rlsd_state; }
+  bool RingState() const { return shared_.line.ring_state; }
   uint8_t ErrorNoise() const { return error_noise_; }
   void SetErrorNoise(uint8_t value) { error_noise_ = value; }
   // Makes the worker read what waits at its next pass.
   bool ReadRequest() const { return shared_.read_request; }
   void SetReadRequest(bool value) { shared_.read_request = value; }
-  bool SendInProgress() const { return shared_.write_op.state() == OverlappedOp::State::kPending; }
-  uint32_t CommError() const { return shared_.comm_error; }
-  TComStateFlags CommStateFlags() const { return shared_.comm_state_flags; }
-  uint32_t CommStateInQueue() const { return shared_.comm_state_in_queue; }
-  uint32_t CommStateOutQueue() const { return shared_.comm_state_out_queue; }
-  uint32_t ModemState() const { return shared_.modem_state; }
-  uint32_t CommEvent() const { return shared_.comm_event; }
-  uint32_t WrittenBytes() const { return shared_.write_op.count(); }
+  bool SendInProgress() const { return shared_.send.InProgress(); }
+  uint32_t CommError() const { return shared_.line.comm_error; }
+  TComStateFlags CommStateFlags() const { return shared_.line.comm_state_flags; }
+  uint32_t CommStateInQueue() const { return shared_.line.comm_state_in_queue; }
+  uint32_t CommStateOutQueue() const { return shared_.line.comm_state_out_queue; }
+  uint32_t ModemState() const { return shared_.line.modem_state; }
+  uint32_t CommEvent() const { return shared_.line.comm_event; }
+  uint32_t WrittenBytes() const { return shared_.send.write_op.count(); }
   // When true the worker delivers nothing to the main thread: no handler runs because of
   // it, and the cluster queue is the only way received data arrives.
   bool ThreadQuietMode() const { return shared_.thread_quiet_mode; }
   void SetThreadQuietMode(bool value) { shared_.thread_quiet_mode = value; }
   // True once the open port shows that its device has gone (unplugged, or a handle the
   // driver no longer serves): a failure with a code that says so, failures that go on, or
-  // a send nothing answers on a failing port (SerialShared). The component does nothing
+  // a send nothing answers on a failing port (PortHealth). The component does nothing
   // about it. Cleared when the port is next opened successfully.
-  bool DeviceGone() const override { return shared_.device_gone; }
+  bool DeviceGone() const override { return shared_.health.DeviceGone(); }
   // True while the worker serves a port (until the driver has let go of a closed one).
   bool ThreadBusy() const { return shared_.thread_busy; }
   // dwPlatformId of the system, -1 if unknown.

@@ -40,17 +40,17 @@ OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle) {
   return result;
 }
 
-bool SerialShared::EndSend(bool give_up, SendEnd* end) {
+bool SendState::End(bool give_up, SendEnd* end) {
   if (write_op.state() != OverlappedOp::State::kPending) return false;
-  const OverlappedOp::Result result = write_op.Poll(api, com_handle);
+  const OverlappedOp::Result result = write_op.Poll(api_, com_handle_);
   if (result.ended) {
     if (result.ok) {
       const uint32_t requested = requested_write_count;
       // The write time-out cut the send short; the code is the number of bytes not sent.
       if (result.count != requested) *end = {9701, requested - result.count, "Error write TimeOut"};
     } else {
-      NoteFailure(result.error);
-      api.ResetEvent(write_op.record.hEvent);
+      health_.NoteFailure(result.error);
+      api_.ResetEvent(write_op.record.hEvent);
       *end = {9702, result.error, "Error getting Overlapped Result"};
     }
     return true;
@@ -59,15 +59,17 @@ bool SerialShared::EndSend(bool give_up, SendEnd* end) {
   if (!give_up || !write_op.Orphan()) return false;
   // Ended for real, whichever thread started it; the driver keeps the bytes and the record
   // until it lets go, and the next send waits for that.
-  if (!api.CancelIoEx(com_handle, &write_op.record)) api.PurgeComm(com_handle, comm::kPurgeTxAbort);
-  api.ResetEvent(write_op.record.hEvent);
-  NoteFailure(comm::kErrorIoPending);
+  if (!api_.CancelIoEx(com_handle_, &write_op.record)) {
+    api_.PurgeComm(com_handle_, comm::kPurgeTxAbort);
+  }
+  api_.ResetEvent(write_op.record.hEvent);
+  health_.NoteFailure(comm::kErrorIoPending);
   *end = {9701, comm::kErrorIoPending, "Error write TimeOut"};
   return true;
 }
 
-bool SerialShared::NoteFailure(uint32_t error) {
-  if (!active) return false;
+bool PortHealth::NoteFailure(uint32_t error) {
+  if (!active_) return false;
   switch (error) {
     case comm::kErrorNotSupported:
       return false;
@@ -79,7 +81,7 @@ bool SerialShared::NoteFailure(uint32_t error) {
     case comm::kErrorBadCommand:
     case comm::kErrorGenFailure:
     case comm::kErrorDeviceNotConnected:
-      device_gone = true;
+      device_gone_ = true;
       break;
     default:
       break;
@@ -88,22 +90,22 @@ bool SerialShared::NoteFailure(uint32_t error) {
   return true;
 }
 
-void SerialShared::NoteSend(uint32_t tick) {
+void PortHealth::NoteSend(uint32_t tick) {
   send_tick_ = tick;
   failed_since_send_ = false;
   awaiting_answer_ = true;
 }
 
-void SerialShared::NotePassEnd(bool failed, uint32_t now) {
+void PortHealth::NotePassEnd(bool failed, uint32_t now) {
   failed_passes_ = failed ? failed_passes_ + 1 : 0;
   if (failed_passes_ >= kFailedPassesForGone ||
       (awaiting_answer_ && failed_since_send_ && now - send_tick_ > kUnansweredSendMs)) {
-    device_gone = true;
+    device_gone_ = true;
   }
 }
 
-void SerialShared::NoteOpened() {
-  device_gone = false;
+void PortHealth::NoteOpened() {
+  device_gone_ = false;
   failed_passes_ = 0;
   awaiting_answer_ = false;
   failed_since_send_ = false;
@@ -202,7 +204,7 @@ void TWorkThread::ServingPass() {
   }
 
   if (s_.active) {
-    s_.NotePassEnd(pass_failed_, api_.GetTickCount());
+    s_.health.NotePassEnd(pass_failed_, api_.GetTickCount());
     return;
   }
   // The port is being closed: end what is still pending, and serve it until the driver
@@ -212,7 +214,7 @@ void TWorkThread::ServingPass() {
     api_.SetCommMask(s_.com_handle, 0);
     SignalOverlappedEvent(s_.event_op.record);
   }
-  if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.write_op.Held()) {
+  if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.send.write_op.Held()) {
     serving_port_ = false;
   }
 }
@@ -221,20 +223,20 @@ void TWorkThread::CheckLineStatus() {
   const CommHandle handle = s_.com_handle;
   if (!api_.GetCommModemStatus(handle, &modem_status_)) {
     const uint32_t error = api_.GetLastError();
-    s_.NoteFailure(error);
+    s_.health.NoteFailure(error);
     Report(9905, error, "Error getting ModemStatus");
   } else {
-    const uint32_t previous = s_.modem_state;
+    const uint32_t previous = s_.line.modem_state;
     const bool ring_now = (modem_status_ & comm::kMsRingOn) != 0;
     const bool ring_before = (previous & comm::kMsRingOn) != 0;
     // The Windows 9x family signals no EV_RING: its falling ring-indicator edge counts.
     const bool ring_due = s_.platform_id == 1 && !ring_now && ring_before;
-    if (ring_due) s_.ring_state = false;
-    s_.modem_state = modem_status_;
-    s_.cts_state = (modem_status_ & comm::kMsCtsOn) != 0;
-    s_.dsr_state = (modem_status_ & comm::kMsDsrOn) != 0;
-    s_.rlsd_state = (modem_status_ & comm::kMsRlsdOn) != 0;
-    s_.ring_state = ring_now;
+    if (ring_due) s_.line.ring_state = false;
+    s_.line.modem_state = modem_status_;
+    s_.line.cts_state = (modem_status_ & comm::kMsCtsOn) != 0;
+    s_.line.dsr_state = (modem_status_ & comm::kMsDsrOn) != 0;
+    s_.line.rlsd_state = (modem_status_ & comm::kMsRlsdOn) != 0;
+    s_.line.ring_state = ring_now;
     if (ring_now != ring_before) DeliverHandler(&TSerialPort::OnRIEvent);
     if (ring_due) DispatchCommEvents(comm::kEvRing);
   }
@@ -252,14 +254,15 @@ void TWorkThread::CheckLineStatus() {
     line_errors_ = errors;
     com_stat_ = stat;
     const uint8_t flags = static_cast<uint8_t>(stat.Flags & 0xFF);
-    if (errors == s_.comm_error && flags == s_.comm_state_flags &&
-        stat.cbInQue == s_.comm_state_in_queue && stat.cbOutQue == s_.comm_state_out_queue) {
+    if (errors == s_.line.comm_error && flags == s_.line.comm_state_flags &&
+        stat.cbInQue == s_.line.comm_state_in_queue &&
+        stat.cbOutQue == s_.line.comm_state_out_queue) {
       break;
     }
-    s_.comm_error = errors;
-    s_.comm_state_flags = flags;
-    s_.comm_state_in_queue = stat.cbInQue;
-    s_.comm_state_out_queue = stat.cbOutQue;
+    s_.line.comm_error = errors;
+    s_.line.comm_state_flags = flags;
+    s_.line.comm_state_in_queue = stat.cbInQue;
+    s_.line.comm_state_out_queue = stat.cbOutQue;
     DeliverHandler(&TSerialPort::OnCommStat);
   }
 }
@@ -325,7 +328,7 @@ void TWorkThread::FinishRead() {
 
 void TWorkThread::QueueCluster(const char* bytes, uint32_t size) {
   if (s_.destroying) return;
-  if (size > 0) s_.NoteAnswer();
+  if (size > 0) s_.health.NoteAnswer();
   std::unique_ptr<char[]> block;
   if (size > 0) {
     block = std::make_unique<char[]>(size);
@@ -355,7 +358,7 @@ void TWorkThread::StartEventWait() {
     s_.event_op.Pend();
     return;
   }
-  s_.NoteFailure(error);
+  s_.health.NoteFailure(error);
   Report(9907, error, "Error calling WaitCommEvent");
 }
 
@@ -369,7 +372,7 @@ void TWorkThread::FinishEventWait() {
     return;
   }
   if (!result.ok) {
-    s_.NoteFailure(result.error);
+    s_.health.NoteFailure(result.error);
     return;
   }
   // A wait ended by SetCommMask(0) while closing, or one no longer waited for,
@@ -382,7 +385,7 @@ void TWorkThread::FinishEventWait() {
 
 void TWorkThread::DispatchCommEvents(uint32_t mask) {
   if (s_.destroying) return;
-  s_.comm_event = mask;
+  s_.line.comm_event = mask;
   struct Notification {
     uint32_t bit;
     TNotifyEvent TSerialPort::*handler;
@@ -405,7 +408,7 @@ void TWorkThread::DispatchCommEvents(uint32_t mask) {
 }
 
 void TWorkThread::CheckWriteDone() {
-  OverlappedOp& op = s_.write_op;
+  OverlappedOp& op = s_.send.write_op;
   if (op.state() == OverlappedOp::State::kOrphaned) {
     // A send given up while the driver held it: its record is free once the driver lets go.
     // One it still holds a pass later is ended by the purge that ends every write.
@@ -419,9 +422,9 @@ void TWorkThread::CheckWriteDone() {
   if (op.state() != OverlappedOp::State::kPending) return;
   // A driver that honours the send's time-out ends it then; one that does not has the send
   // given up a wait later.
-  const uint32_t elapsed = api_.GetTickCount() - s_.write_start_tick;
+  const uint32_t elapsed = api_.GetTickCount() - s_.send.write_start_tick;
   SendEnd end;
-  if (!s_.EndSend(elapsed > s_.write_timeout_ms + kWorkerWaitMs, &end)) return;
+  if (!s_.send.End(elapsed > s_.send.write_timeout_ms + kWorkerWaitMs, &end)) return;
   if (end.place != 0) Report(end.place, end.code, end.msg);
   DeliverWriteDone();
 }
@@ -461,7 +464,7 @@ void TWorkThread::SignalOverlappedEvent(CommOverlapped& record) {
 }
 
 void TWorkThread::NotePassFailure(uint32_t error) {
-  if (s_.NoteFailure(error)) pass_failed_ = true;
+  if (s_.health.NoteFailure(error)) pass_failed_ = true;
 }
 
 }  // namespace sonavi

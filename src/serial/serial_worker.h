@@ -94,6 +94,33 @@ class OverlappedOp {
   std::atomic<uint64_t> word_{0};
 };
 
+// The port's health, noted by both threads. A failure whose code says the device has gone
+// marks it gone at once. So do status or reads failing in kFailedPassesForGone passes in a
+// row, and a send that nothing answers within kUnansweredSendMs on a port that has failed
+// since it was sent.
+class PortHealth {
+ public:
+  explicit PortHealth(const std::atomic<bool>& port_active) : active_(port_active) {}
+
+  bool DeviceGone() const { return device_gone_; }
+  // A call on the open port failed with error. True when it counts against the port: any
+  // error but ERROR_NOT_SUPPORTED (a call the driver does not offer).
+  bool NoteFailure(uint32_t error);
+  void NoteSend(uint32_t tick);
+  void NoteAnswer() { awaiting_answer_ = false; }
+  // The worker's pass on the open port has ended; failed when its status or read failed.
+  void NotePassEnd(bool failed, uint32_t now);
+  void NoteOpened();
+
+ private:
+  const std::atomic<bool>& active_;
+  std::atomic<bool> device_gone_{false};
+  std::atomic<int> failed_passes_{0};
+  std::atomic<bool> awaiting_answer_{false};
+  std::atomic<bool> failed_since_send_{false};
+  std::atomic<uint32_t> send_tick_{0};
+};
+
 // How a send ended: Place 0 when it ended well.
 struct SendEnd {
   uint32_t place = 0;
@@ -101,12 +128,55 @@ struct SendEnd {
   const char* msg = "";
 };
 
+// The send in progress: the main thread starts it, and either thread may end it.
+class SendState {
+ public:
+  SendState(CommApi& api, const std::atomic<CommHandle>& com_handle, PortHealth& health)
+      : api_(api), com_handle_(com_handle), health_(health) {}
+
+  OverlappedOp write_op;  // a send is in progress while its write is pending
+  std::atomic<uint32_t> requested_write_count{0};
+  std::atomic<uint32_t> write_start_tick{0};
+  std::atomic<uint32_t> write_timeout_ms{0};
+
+  bool InProgress() const { return write_op.state() == OverlappedOp::State::kPending; }
+  // Looks at the send in progress and ends it when the driver has, or, with give_up, ends
+  // it at once: a send the driver still runs is then cancelled and left to the driver
+  // until it lets go. Returns true to the one thread that ended it, *end then saying how;
+  // false while it goes on, or when there is none (also when the other thread has just
+  // ended it: when this returns, a send given up has ended either way).
+  bool End(bool give_up, SendEnd* end);
+
+ private:
+  CommApi& api_;
+  const std::atomic<CommHandle>& com_handle_;
+  PortHealth& health_;
+};
+
+// The line state as the worker last saw it; the component only reads it.
+struct LineState {
+  std::atomic<bool> cts_state{false};
+  std::atomic<bool> dsr_state{false};
+  std::atomic<bool> rlsd_state{false};
+  std::atomic<bool> ring_state{false};
+  std::atomic<uint32_t> comm_error{0};
+  std::atomic<uint8_t> comm_state_flags{0};
+  std::atomic<uint32_t> comm_state_in_queue{0};
+  std::atomic<uint32_t> comm_state_out_queue{0};
+  std::atomic<uint32_t> modem_state{0};
+  std::atomic<uint32_t> comm_event{0};
+};
+
 // What the component and its worker share. Plain atomics, except the cluster queue, which
-// its lock guards. The component writes the settings and starts sends; the worker writes
-// the line state and queues clusters; either may end a send.
+// its lock guards. The component opens and closes the port, writes the settings and starts
+// sends; the worker runs the read and the WaitCommEvent, writes the line state and queues
+// clusters; both end sends and note the port's health.
 struct SerialShared {
   SerialShared(CommApi& comm_api, MainThreadDispatcher* main_thread)
-      : api(comm_api), dispatcher(main_thread) {}
+      : api(comm_api),
+        dispatcher(main_thread),
+        health(active),
+        send(comm_api, com_handle, health) {}
 
   CommApi& api;
   MainThreadDispatcher* const dispatcher;
@@ -120,12 +190,6 @@ struct SerialShared {
   OverlappedOp read_op;
   OverlappedOp event_op;
   uint32_t event_mask = 0;  // written by the driver when a pending WaitCommEvent ends
-  OverlappedOp write_op;
-
-  // The send in progress: the write while it is pending.
-  std::atomic<uint32_t> requested_write_count{0};
-  std::atomic<uint32_t> write_start_tick{0};
-  std::atomic<uint32_t> write_timeout_ms{0};
 
   // Settings the worker reads.
   std::atomic<bool> read_request{false};
@@ -133,46 +197,12 @@ struct SerialShared {
   std::atomic<uint32_t> rto_char_delay_time{1100};
   std::atomic<uint16_t> rto_extra_delay_time{250};
 
-  // The line state as the worker last saw it.
-  std::atomic<bool> cts_state{false};
-  std::atomic<bool> dsr_state{false};
-  std::atomic<bool> rlsd_state{false};
-  std::atomic<bool> ring_state{false};
-  std::atomic<uint32_t> comm_error{0};
-  std::atomic<uint8_t> comm_state_flags{0};
-  std::atomic<uint32_t> comm_state_in_queue{0};
-  std::atomic<uint32_t> comm_state_out_queue{0};
-  std::atomic<uint32_t> modem_state{0};
-  std::atomic<uint32_t> comm_event{0};
+  PortHealth health;
+  SendState send;
+  LineState line;
 
   std::mutex queue_lock;
   std::deque<std::unique_ptr<TSerialCluster>> cluster_queue;
-
-  // Looks at the send in progress and ends it when the driver has, or, with give_up, ends
-  // it at once: a send the driver still runs is then cancelled and left to the driver
-  // until it lets go. Returns true to the one thread that ended it, *end then saying how;
-  // false while it goes on, or when there is none (also when the other thread has just
-  // ended it: when this returns, a send given up has ended either way).
-  bool EndSend(bool give_up, SendEnd* end);
-
-  // The port's health. A failure whose code says the device has gone marks it gone at once.
-  // So do status or reads failing in kFailedPassesForGone passes in a row, and a send that
-  // nothing answers within kUnansweredSendMs on a port that has failed since it was sent.
-  std::atomic<bool> device_gone{false};
-  // A call on the open port failed with error. True when it counts against the port: any
-  // error but ERROR_NOT_SUPPORTED (a call the driver does not offer).
-  bool NoteFailure(uint32_t error);
-  void NoteSend(uint32_t tick);
-  void NoteAnswer() { awaiting_answer_ = false; }
-  // The worker's pass on the open port has ended; failed when its status or read failed.
-  void NotePassEnd(bool failed, uint32_t now);
-  void NoteOpened();
-
- private:
-  std::atomic<int> failed_passes_{0};
-  std::atomic<bool> awaiting_answer_{false};
-  std::atomic<bool> failed_since_send_{false};
-  std::atomic<uint32_t> send_tick_{0};
 };
 
 inline constexpr int kFailedPassesForGone = 10;
