@@ -186,16 +186,20 @@ void TWorkThread::ServingPass() {
                                 ? api_.WaitForMultipleObjects(2, events, false, kWorkerWaitMs)
                                 : api_.WaitForSingleObject(events[read ? 0 : 1], kWorkerWaitMs);
     if (s_.active) CheckLineStatus();
+    bool failed = false;
     if (read && result == comm::kWaitObject0) {
-      FinishRead();
+      failed = !FinishRead();
     } else if (wait && result == comm::kWaitObject0 + (read ? 1 : 0)) {
-      FinishEventWait();
+      failed = !FinishEventWait();
     } else if (result != comm::kWaitTimeout) {
       Report(read && wait ? 9911 : read ? 9912 : 9913, result, "Error getting Overlappedresult");
       // The driver keeps what it holds; both are finished once it lets go.
       s_.read_op.Orphan();
       s_.event_op.Orphan();
     }
+    // A driver that fails what it has just started would have the next pass start it again
+    // at once.
+    if (failed && s_.active) api_.Sleep(pause_ms_);
   } else if (!events_came_at_once_) {
     // Nothing to wait on (a driver without comm events, bytes still gathering): pause
     // as long as a wait would, so that the pass does not spin, but no longer than until
@@ -223,7 +227,7 @@ void TWorkThread::CheckLineStatus() {
   const CommHandle handle = s_.com_handle;
   if (!api_.GetCommModemStatus(handle, &modem_status_)) {
     const uint32_t error = api_.GetLastError();
-    s_.health.NoteFailure(error);
+    NotePassFailure(error);
     Report(9905, error, "Error getting ModemStatus");
   } else {
     const uint32_t previous = s_.line.modem_state;
@@ -305,18 +309,18 @@ void TWorkThread::StartRead() {
   Report(9804, error, "Error reading Data");
 }
 
-void TWorkThread::FinishRead() {
+bool TWorkThread::FinishRead() {
   OverlappedOp& op = s_.read_op;
   const OverlappedOp::Result result = op.Poll(api_, s_.com_handle);
   if (!result.ended) {
     // Its event is signalled (the port is being closed) but the driver still holds it.
     op.Orphan();
-    return;
+    return true;
   }
   if (result.ok) {
     QueueCluster(op.buffer.data(), std::min(result.count, static_cast<uint32_t>(op.buffer.size())));
     last_read_tick_ = api_.GetTickCount();
-    return;
+    return true;
   }
   if (result.error == comm::kErrorOperationAborted) {
     Report(9907, result.error, "Error read aborted");
@@ -324,6 +328,7 @@ void TWorkThread::FinishRead() {
     Report(9908, result.error, "Error getting Overlappedresult");
   }
   NotePassFailure(result.error);
+  return false;
 }
 
 void TWorkThread::QueueCluster(const char* bytes, uint32_t size) {
@@ -362,18 +367,18 @@ void TWorkThread::StartEventWait() {
   Report(9907, error, "Error calling WaitCommEvent");
 }
 
-void TWorkThread::FinishEventWait() {
+bool TWorkThread::FinishEventWait() {
   const bool waited_for = EventWaitPending();
   const OverlappedOp::Result result = s_.event_op.Poll(api_, s_.com_handle);
   if (!result.ended) {
     // Its event is signalled (the port is being closed) but the driver still holds the
     // record and the mask it writes.
     s_.event_op.Orphan();
-    return;
+    return true;
   }
   if (!result.ok) {
-    s_.health.NoteFailure(result.error);
-    return;
+    NotePassFailure(result.error);
+    return false;
   }
   // A wait ended by SetCommMask(0) while closing, or one no longer waited for,
   // dispatches nothing.
@@ -381,6 +386,7 @@ void TWorkThread::FinishEventWait() {
     CheckLineStatus();
     DispatchCommEvents(s_.event_mask);
   }
+  return true;
 }
 
 void TWorkThread::DispatchCommEvents(uint32_t mask) {

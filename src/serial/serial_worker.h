@@ -95,9 +95,9 @@ class OverlappedOp {
 };
 
 // The port's health, noted by both threads. A failure whose code says the device has gone
-// marks it gone at once. So do status or reads failing in kFailedPassesForGone passes in a
-// row, and a send that nothing answers within kUnansweredSendMs on a port that has failed
-// since it was sent.
+// marks it gone at once. So do passes that fail (the status, a read, or a WaitCommEvent that
+// went pending failed) kFailedPassesForGone times in a row, and a send that nothing answers
+// within kUnansweredSendMs on a port that has failed since it was sent.
 class PortHealth {
  public:
   explicit PortHealth(const std::atomic<bool>& port_active) : active_(port_active) {}
@@ -108,7 +108,7 @@ class PortHealth {
   bool NoteFailure(uint32_t error);
   void NoteSend(uint32_t tick);
   void NoteAnswer() { awaiting_answer_ = false; }
-  // The worker's pass on the open port has ended; failed when its status or read failed.
+  // The worker's pass on the open port has ended; failed as NotePassFailure says.
   void NotePassEnd(bool failed, uint32_t now);
   void NoteOpened();
 
@@ -246,10 +246,11 @@ class TWorkThread {
   void CheckLineStatus();
   void CheckWriteDone();
   void StartRead();
-  void FinishRead();
+  // Each false when the operation ended in a failure.
+  bool FinishRead();
   void QueueCluster(const char* bytes, uint32_t size);
   void StartEventWait();
-  void FinishEventWait();
+  bool FinishEventWait();
   void DispatchCommEvents(uint32_t mask);
   void Report(uint32_t place, uint32_t code, const std::string& msg);
   bool CanDeliver() const;
@@ -257,7 +258,7 @@ class TWorkThread {
   void DeliverHandler(TNotifyEvent TSerialPort::*handler);
   void DeliverWriteDone();
   void SignalOverlappedEvent(CommOverlapped& record);
-  // A status or read call failed on the port.
+  // A status call, a read or a WaitCommEvent that had gone pending failed on the port.
   void NotePassFailure(uint32_t error);
 
   TSerialPort& owner_;

@@ -255,6 +255,27 @@ TEST_F(SerialWorkerTest, PassWithNothingPendingWaits75ms) {
   EXPECT_FALSE(port->Worker().EventWaitPending());
 }
 
+// A driver that fails each operation as soon as it has gone pending: the passes pause, and
+// they count as failed.
+TEST_F(SerialWorkerTest, OperationsTheDriverFailsAtOnceDoNotMakeThePassesSpin) {
+  for (const FakeComm::Op op : {FakeComm::Op::kWait, FakeComm::Op::kRead}) {
+    const bool wait = op == FakeComm::Op::kWait;
+    fake.SetReadsPend(!wait);
+    fake.after_call = [&](const std::string& call) {
+      if (call.rfind(wait ? "WaitCommEvent" : "ReadFile", 0) == 0) fake.EndPending(op, 1617);
+    };
+    OpenServing();
+    if (!wait) fake.ModemSends("RING\r\n", 9600, 500);  // read at every pass from then on
+    PassFor(1000);
+    const uint32_t start = fake.Now();
+    Passes(kFailedPassesForGone);
+    EXPECT_GE(fake.Now() - start, kFailedPassesForGone * kWorkerWaitMs) << wait;
+    EXPECT_TRUE(port->DeviceGone()) << wait;
+    fake.after_call = nullptr;
+    Make();
+  }
+}
+
 TEST_F(SerialWorkerTest, PtyBlockIsReadWhenDueNotAtTheNextPause) {
   fake.SetWinePty(true);
   port->SetThreadQuietMode(true);
