@@ -377,7 +377,7 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
     op.Pend();
     return;
   }
-  shared_.health.NoteFailure(error);
+  if (shared_.health.NoteFailure(error)) shared_.health.NoteSendFailed();
   ReportError(903, error, 0, "Error writing Data");
   ResetOverlappedEvent(op.record);
 }

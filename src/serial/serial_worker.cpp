@@ -47,9 +47,12 @@ bool SendState::End(bool give_up, SendEnd* end) {
     if (result.ok) {
       const uint32_t requested = requested_write_count;
       // The write time-out cut the send short; the code is the number of bytes not sent.
-      if (result.count != requested) *end = {9701, requested - result.count, "Error write TimeOut"};
+      if (result.count != requested) {
+        *end = {9701, requested - result.count, "Error write TimeOut"};
+        health_.NoteSendFailed();
+      }
     } else {
-      health_.NoteFailure(result.error);
+      if (health_.NoteFailure(result.error)) health_.NoteSendFailed();
       api_.ResetEvent(write_op.record.hEvent);
       *end = {9702, result.error, "Error getting Overlapped Result"};
     }
@@ -63,7 +66,7 @@ bool SendState::End(bool give_up, SendEnd* end) {
     api_.PurgeComm(com_handle_, comm::kPurgeTxAbort);
   }
   api_.ResetEvent(write_op.record.hEvent);
-  health_.NoteFailure(comm::kErrorIoPending);
+  if (health_.NoteFailure(comm::kErrorIoPending)) health_.NoteSendFailed();
   *end = {9701, comm::kErrorIoPending, "Error write TimeOut"};
   return true;
 }
@@ -86,8 +89,11 @@ bool PortHealth::NoteFailure(uint32_t error) {
     default:
       break;
   }
-  failed_since_send_ = true;
   return true;
+}
+
+void PortHealth::NoteSendFailed() {
+  if (active_ && awaiting_answer_) failed_since_send_ = true;
 }
 
 void PortHealth::NoteSend(uint32_t tick) {
@@ -98,10 +104,15 @@ void PortHealth::NoteSend(uint32_t tick) {
 
 void PortHealth::NotePassEnd(bool failed, uint32_t now) {
   failed_passes_ = failed ? failed_passes_ + 1 : 0;
-  if (failed_passes_ >= kFailedPassesForGone ||
-      (awaiting_answer_ && failed_since_send_ && now - send_tick_ > kUnansweredSendMs)) {
-    device_gone_ = true;
+  if (failed_passes_ >= kFailedPassesForGone) device_gone_ = true;
+  if (!awaiting_answer_) return;
+  if (now - send_tick_ <= kUnansweredSendMs) {
+    if (failed) failed_since_send_ = true;
+    return;
   }
+  // Nothing has answered the send: only the failures until now count with it.
+  if (failed_since_send_) device_gone_ = true;
+  awaiting_answer_ = false;
 }
 
 void PortHealth::NoteOpened() {
@@ -311,6 +322,7 @@ void TWorkThread::StartRead() {
 
 bool TWorkThread::FinishRead() {
   OverlappedOp& op = s_.read_op;
+  const bool waited_for = ReadPending();
   const OverlappedOp::Result result = op.Poll(api_, s_.com_handle);
   if (!result.ended) {
     // Its event is signalled (the port is being closed) but the driver still holds it.
@@ -327,7 +339,8 @@ bool TWorkThread::FinishRead() {
   } else {
     Report(9908, result.error, "Error getting Overlappedresult");
   }
-  NotePassFailure(result.error);
+  // One no longer waited for may be an earlier handle's, ending after the port was reopened.
+  if (waited_for) NotePassFailure(result.error);
   return false;
 }
 
@@ -377,7 +390,7 @@ bool TWorkThread::FinishEventWait() {
     return true;
   }
   if (!result.ok) {
-    NotePassFailure(result.error);
+    if (waited_for) NotePassFailure(result.error);
     return false;
   }
   // A wait ended by SetCommMask(0) while closing, or one no longer waited for,

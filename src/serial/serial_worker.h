@@ -97,7 +97,8 @@ class OverlappedOp {
 // The port's health, noted by both threads. A failure whose code says the device has gone
 // marks it gone at once. So do passes that fail (the status, a read, or a WaitCommEvent that
 // went pending failed) kFailedPassesForGone times in a row, and a send that nothing answers
-// within kUnansweredSendMs on a port that has failed since it was sent.
+// within kUnansweredSendMs when the port failed in that time (a failed pass, or the send
+// itself failed, was given up or was cut short). Any bytes received answer a send.
 class PortHealth {
  public:
   explicit PortHealth(const std::atomic<bool>& port_active) : active_(port_active) {}
@@ -106,6 +107,8 @@ class PortHealth {
   // A call on the open port failed with error. True when it counts against the port: any
   // error but ERROR_NOT_SUPPORTED (a call the driver does not offer).
   bool NoteFailure(uint32_t error);
+  // The send did not get through: it failed, was given up or was cut short.
+  void NoteSendFailed();
   void NoteSend(uint32_t tick);
   void NoteAnswer() { awaiting_answer_ = false; }
   // The worker's pass on the open port has ended; failed as NotePassFailure says.

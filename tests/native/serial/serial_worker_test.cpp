@@ -1,6 +1,7 @@
 // The worker, pass by pass: forming clusters, the queue, closing with operations pending,
 // deliveries to the main thread, modem lines, and the pty-like driver without events.
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "serial/serial_fixture.h"
@@ -410,30 +411,67 @@ TEST_F(SerialWorkerTest, StatusOrReadsFailingForAWhileMarkTheDeviceGoneWhateverT
   EXPECT_TRUE(port->DeviceGone());
 }
 
-TEST_F(SerialWorkerTest, SendNothingAnswersOnAFailingPortMarksTheDeviceGone) {
-  OpenServing();
-  fake.FailCall("WaitCommEvent", 1617);  // the port fails, but not its status or reads
-  PassFor(5000);
-  port->SendText("AT\r");
-  PassFor(kUnansweredSendMs - 100);
-  EXPECT_FALSE(port->DeviceGone());
-  PassFor(200);
-  EXPECT_TRUE(port->DeviceGone());
+// A send nothing answers marks the device gone only when the port failed within the bound.
+class UnansweredSendTest : public SerialWorkerTest, public ::testing::WithParamInterface<int> {};
 
-  // An answer, or a port without failures since the send, keeps it.
-  Make();
-  OpenServing();
-  fake.FailCall("WaitCommEvent", 1617);
-  port->SendText("AT\r");
-  fake.ModemSends("\r\nOK\r\n", 9600, 500);
-  PassFor(5000);
-  EXPECT_FALSE(port->DeviceGone());
-  fake.FailCall("WaitCommEvent", 0, 0);
-  PassFor(500);
-  port->SendText("AT\r");
-  PassFor(5000);
-  EXPECT_FALSE(port->DeviceGone());  // a silent modem on a sound port
+TEST_P(UnansweredSendTest, MarksTheDeviceGoneOnlyOnAPortFailingMeanwhile) {
+  const struct {
+    const char* name;
+    bool gone;
+    std::function<void()> run;
+  } cases[] = {
+      {"a send the port does not get through", true,
+       [this] {
+         fake.SetWriteMode(FakeComm::WriteMode::kPending);  // cut short by its time-out
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 200);
+       }},
+      {"a silent modem on a sound port", false,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(5000);
+       }},
+      {"a failure long after the send", false,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 1000);
+         fake.FailCall("ClearCommError", 1617, 1);
+         PassFor(1000);
+       }},
+      {"a dial answered after 20 s, on a driver that offers no WaitCommEvent", false,
+       [this] {
+         fake.FailCall("WaitCommEvent", 1617);
+         OpenServing();
+         port->SendText("ATDT219876543;\r");
+         fake.ModemSends("\r\nOK\r\n", 9600, 20000);
+         PassFor(25000);
+       }},
+      {"the closed handle's read ending after the port was reopened", false,
+       [this] {
+         fake.SetReadsPend(true);
+         OpenServing();
+         fake.ModemSends("RING\r\n");
+         PassFor(500);
+         fake.SetLetGoLag(FakeComm::kHold);
+         RunWorkerDuringSleeps();
+         port->SetActive(false);
+         port->SetActive(true);
+         fake.after_call = nullptr;
+         port->SendText("AT\r");
+         fake.EndPending(FakeComm::Op::kRead, comm::kErrorOperationAborted);
+         PassFor(5000);
+       }},
+  };
+  const auto& c = cases[GetParam()];
+  c.run();
+  EXPECT_EQ(port->DeviceGone(), c.gone) << c.name;
+  fake.SetLetGoLag(0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnansweredSendTest, ::testing::Range(0, 5));
 
 // Closing did not end the WaitCommEvent (SetCommMask(0) failed, and the driver holds what
 // it was told to end): it must not be started again on the record the driver holds.
