@@ -24,7 +24,9 @@ constexpr size_t kMaxCommPortLength = 255;
 // TSerialPort: construction and destruction
 
 TSerialPort::TSerialPort(CommApi& api, MainThreadDispatcher* dispatcher, WorkerMode mode)
-    : api_(api), shared_(api, dispatcher) {
+    : api_(api),
+      owned_shared_(std::make_unique<SerialShared>(api, dispatcher)),
+      shared_(*owned_shared_) {
   int32_t platform_id = 0;
   shared_.platform_id = api_.GetVersionEx(&platform_id) ? platform_id : -1;
   CreateOverlappedEvent(shared_.send.write_op.record);
@@ -41,16 +43,26 @@ TSerialPort::~TSerialPort() {
   WaitForWorkerIdle(10);
   worker_->WaitFor();
   // An operation the driver was told to end may still be with it: its record, event and
-  // buffer stay until it lets go (the system itself ends no process before that).
-  for (OverlappedOp* op : {&shared_.send.write_op, &shared_.event_op, &shared_.read_op}) {
-    while (op->Held() && !op->Poll(api_, shared_.com_handle).ended) api_.Sleep(kWorkerWaitMs);
-    if (op->record.hEvent != 0) api_.CloseHandle(op->record.hEvent);
-  }
-  {
-    std::lock_guard<std::mutex> lock(shared_.queue_lock);
-    shared_.cluster_queue.clear();
+  // buffer are the driver's until it lets go. Waits at most kDriverLetGoMs for that; a
+  // driver that never lets go keeps them, allocated, for the rest of the process.
+  OverlappedOp* ops[] = {&shared_.send.write_op, &shared_.event_op, &shared_.read_op};
+  const uint32_t start = api_.GetTickCount();
+  bool held = false;
+  for (OverlappedOp* op : ops) {
+    while (op->Held() && !op->Poll(api_, shared_.com_handle).ended &&
+           api_.GetTickCount() - start < kDriverLetGoMs) {
+      api_.Sleep(kWorkerWaitMs);
+    }
+    held = held || op->Held();
   }
   worker_.reset();
+  if (held) {
+    (void)owned_shared_.release();
+    return;
+  }
+  for (OverlappedOp* op : ops) {
+    if (op->record.hEvent != 0) api_.CloseHandle(op->record.hEvent);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

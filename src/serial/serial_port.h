@@ -188,7 +188,10 @@ class TSerialPort : public SerialLink {
   uint8_t LimitedLimDiv(uint8_t value, const char* warning);
 
   CommApi& api_;
-  SerialShared shared_;
+  // What the worker and the driver share with the component. Left allocated when the
+  // component ends while the driver still holds one of its operations.
+  std::unique_ptr<SerialShared> owned_shared_;
+  SerialShared& shared_;
 
   std::string comm_port_ = "COM2";
   uint32_t baud_rate_ = 9600;

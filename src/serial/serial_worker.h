@@ -214,6 +214,8 @@ inline constexpr uint32_t kWorkerWaitMs = 75;
 inline constexpr uint32_t kIdleSleepMs = 200;
 // A modem answers every command within 2 s.
 inline constexpr uint32_t kUnansweredSendMs = 2000;
+// How long a component that ends waits for the driver to let go of its operations.
+inline constexpr uint32_t kDriverLetGoMs = 2000;
 
 // The component's worker. While the port is open it keeps one WaitCommEvent and at most
 // one read outstanding, watches the modem status and the driver's counters, finishes

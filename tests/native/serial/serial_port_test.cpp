@@ -1,6 +1,10 @@
 // The component's own operations: opening, closing, settings, lines, sending, reports.
 #include <cstring>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "serial/serial_fixture.h"
 
 namespace sonavi::testing {
@@ -535,6 +539,29 @@ TEST_F(SerialPortTest, SendEndedByTheWorkerHasEndedForTheMainThreadToo) {
   port->SendText("ATZ\r");
   EXPECT_EQ(fake.Written(), "ATZ\r");
   EXPECT_TRUE(reports->empty());
+}
+
+// A driver that never lets go of a read: the component ends anyway, leaving the read's
+// record where the driver may still write to it.
+TEST_F(SerialPortTest, EndingWhileTheDriverHoldsAReadTakesBoundedTimeAndFreesNothingItHolds) {
+  {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler left_allocated;  // by design, for the rest of the process
+#endif
+    Make();
+  }
+  fake.SetReadsPend(true);
+  OpenServing();
+  fake.ModemSends("RING\r\n");
+  port->SetReadRequest(true);
+  Passes(1);
+  ASSERT_TRUE(fake.ReadIsPending());
+  fake.SetLetGoLag(FakeComm::kHold);
+  const uint32_t start = fake.Now();
+  port.reset();
+  EXPECT_LE(fake.Now() - start, 3 * kDriverLetGoMs);
+  EXPECT_TRUE(fake.ReadIsPending());
+  fake.EndPending(FakeComm::Op::kRead, comm::kErrorOperationAborted);  // writes the record
 }
 
 // The worker has not yet served the port when it closes.
