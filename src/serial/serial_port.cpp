@@ -127,12 +127,13 @@ void TSerialPort::OpenPort() {
                                             comm::kOpenExisting, comm::kFileFlagOverlapped);
   const uint32_t open_error = handle == kInvalidCommHandle ? api_.GetLastError() : 0;
   shared_.com_handle = handle;
-  shared_.active = handle != kInvalidCommHandle;
-  if (!shared_.active) {
+  if (handle == kInvalidCommHandle) {
     ReportError(112, open_error, 0, "Error reopening Port");
     return;
   }
+  // A fresh start before the worker may note anything on the new port.
   shared_.health.NoteOpened();
+  shared_.active = true;
   if (!api_.SetupComm(handle, rx_queue_size_, tx_queue_size_)) {
     ReportError(111, api_.GetLastError(), 0, "Error setup Queuesize");
   }

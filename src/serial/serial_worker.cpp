@@ -223,12 +223,11 @@ void TWorkThread::ServingPass() {
     return;
   }
   // The port is being closed: end what is still pending, and serve it until the driver
-  // has let go of every operation.
+  // has let go of every operation. The component's SetCommMask(0) has ended the
+  // WaitCommEvent; the worker calls nothing on the port now, whose handle may already be
+  // a reopened port's.
   if (ReadPending()) SignalOverlappedEvent(s_.read_op.record);
-  if (EventWaitPending()) {
-    api_.SetCommMask(s_.com_handle, 0);
-    SignalOverlappedEvent(s_.event_op.record);
-  }
+  if (EventWaitPending()) SignalOverlappedEvent(s_.event_op.record);
   if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.send.write_op.Held()) {
     serving_port_ = false;
   }
