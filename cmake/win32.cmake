@@ -14,6 +14,11 @@ endif()
 configure_file(${PROJECT_SOURCE_DIR}/resources/sonavi.manifest.in
                ${CMAKE_BINARY_DIR}/resources/sonavi.manifest @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/resources)
+# The resource compiler reports no dependencies: name the files it takes in.
+file(GLOB SONAVI_RESOURCE_FILES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.ico
+     ${PROJECT_SOURCE_DIR}/resources/*.wav ${PROJECT_SOURCE_DIR}/resources/*.h)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/sonavi.rc PROPERTIES OBJECT_DEPENDS
+  "${SONAVI_RESOURCE_FILES};${CMAKE_BINARY_DIR}/resources/sonavi.manifest")
 
 set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)
 
