@@ -5,8 +5,6 @@
 #include <cctype>
 #include <utility>
 
-#include "ui/application.h"
-
 namespace sonavi {
 
 namespace {
@@ -36,11 +34,8 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   // Outer size 600 x 400, resizable down to 600 x 200, with its own taskbar button.
   CreateForm({"Agenda", 600, 400, true, ui::Border::kSizeable, true});
   SetMinTrackSize(600, 200);
-  RECT client;
-  GetClientRect(handle(), &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  const int row_y = height - kButtonHeight - 6;
+  const SIZE client = DesignClientSize();
+  const int row_y = client.cy - kButtonHeight - 6;
 
   // Created in tab order.
   AddEdit(kEdit1, "", 8, row_y + 1, 249, 21, ui::kAnchorLeft | ui::kAnchorBottom);
@@ -49,10 +44,9 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   SendMessageA(Control(kButton1), BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
   SetDefaultButton(kButton1);
 
-  const int grid_height = row_y - 6;
-  sg_ = std::make_unique<ui::Grid>(handle(), kSg, 0, 0, width, grid_height,
-                                   ui::Application::Get().default_font());
-  grid_margin_ = height - grid_height;
+  // The grid fills the window above the bottom row.
+  sg_ = std::make_unique<ui::Grid>(handle(), kSg);
+  Place(sg_->handle(), 0, 0, client.cx, row_y - 6, ui::kAnchorAll);
   // The panel shown while dialling is drawn over the grid, not under it.
   SetWindowLongPtrA(sg_->handle(), GWL_STYLE,
                     GetWindowLongPtrA(sg_->handle(), GWL_STYLE) | WS_CLIPSIBLINGS);
@@ -66,7 +60,7 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   });
 
   const unsigned right_bottom = ui::kAnchorRight | ui::kAnchorBottom;
-  int x = width - 8 - 4 * kButtonWidth - 3 * kButtonGap;
+  int x = client.cx - 8 - 4 * kButtonWidth - 3 * kButtonGap;
   for (auto [id, caption] : {std::pair{kBadicionar, "&Adicionar"}, std::pair{kBeditar, "&Editar"},
                              std::pair{kBremover, "&Remover"}, std::pair{kButton2, "&Marcar"}}) {
     AddButton(id, caption, x, row_y, kButtonWidth, kButtonHeight, right_bottom);
@@ -128,10 +122,11 @@ void Tfagenda::zClick() {
 void Tfagenda::ShowPanel() {
   RECT client;
   GetClientRect(handle(), &client);
-  const int top = client.bottom / 2 - kPanelHeight / 2;
-  const int left = client.right / 2 - kPanelWidth / 2;
+  const int width = Scale(kPanelWidth);
+  const int height = Scale(kPanelHeight);
   HWND panel = Control(kPanel1);
-  SetWindowPos(panel, HWND_TOP, left, top, kPanelWidth, kPanelHeight, SWP_SHOWWINDOW);
+  SetWindowPos(panel, HWND_TOP, client.right / 2 - width / 2, client.bottom / 2 - height / 2, width,
+               height, SWP_SHOWWINDOW);
   // The exchanges that follow block the thread: paint now.
   UpdateWindow(panel);
 }
@@ -265,11 +260,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
 }
 
 LRESULT Tfagenda::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  // The grid fills the window above the bottom row.
-  if (msg == WM_SIZE && wparam != SIZE_MINIMIZED && sg_) {
-    SetWindowPos(sg_->handle(), nullptr, 0, 0, LOWORD(lparam), HIWORD(lparam) - grid_margin_,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-  }
   // The focus comes back to the control that had it when the window is reactivated.
   if (msg == WM_ACTIVATE) {
     if (LOWORD(wparam) == WA_INACTIVE) {

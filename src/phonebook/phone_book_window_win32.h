@@ -81,7 +81,6 @@ class Tfagenda : public ui::Form {
   PhoneBookActions actions_;
   Dialer dialer_;
   std::unique_ptr<ui::Grid> sg_;
-  int grid_margin_ = 0;  // client height not covered by the grid
   HWND last_focus_ = nullptr;
 };
 

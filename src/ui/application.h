@@ -23,6 +23,22 @@ namespace sonavi::ui {
 
 class Form;
 
+// A font of the program's windows, as it is at 96 DPI (100 %).
+struct FontDesign {
+  const char* face;
+  // The face at any other DPI, or on a screen of another DPI. The raster faces ("MS Sans
+  // Serif", "Fixedsys") come in a few sizes made for the system's DPI and would not grow
+  // with the screen: an outline face of the same kind stands in for them.
+  const char* outline_face;
+  int height;  // character height in pixels
+  int weight;
+  BYTE pitch_and_family;
+};
+
+// The windows' font: "MS Sans Serif" 8 point.
+inline constexpr FontDesign kDefaultFont = {"MS Sans Serif", "Microsoft Sans Serif", 11, FW_NORMAL,
+                                            DEFAULT_PITCH | FF_DONTCARE};
+
 class Application : public MainThreadDispatcher, public TimerFactory, public MessageBoxes {
  public:
   explicit Application(HINSTANCE instance);
@@ -36,7 +52,9 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   HWND handle() const { return window_; }
   const std::string& title() const { return title_; }
   void SetTitle(const std::string& title);
-  HFONT default_font() const { return font_; }
+  // The font at the given DPI, made at the first request and kept until the application
+  // ends. design is a constant that lives as long as the program.
+  HFONT Font(const FontDesign& design, UINT dpi);
 
   // The main form: closing it ends the message loop.
   void SetMainForm(Form* form) { main_form_ = form; }
@@ -87,7 +105,8 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
-  HFONT font_ = nullptr;
+  UINT system_dpi_;
+  std::map<std::pair<const FontDesign*, UINT>, HFONT> fonts_;
   std::string title_;
   Form* main_form_ = nullptr;
   bool terminated_ = false;

@@ -4,28 +4,36 @@
 #include <gtest/gtest.h>
 
 #include "../../../resources/resource_ids.h"
+#include "ui/dpi.h"
 
 namespace {
 
-TEST(EmbeddedResources, IconsLoadAtTheirSizes) {
+int IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth == bitmap.bmHeight ? bitmap.bmWidth : -1;
+}
+
+// Every picture at the sizes the program asks for on screens from 100 to 300 %: its own
+// images (the 256-pixel one a PNG) and sizes made from a larger one (40, 64).
+TEST(EmbeddedResources, IconsLoadAtEverySize) {
   const HINSTANCE self = GetModuleHandleA(nullptr);
   for (int id : {IDI_SONAVI, IDI_TRAY_NOT_READY, IDI_TRAY_CALLER_ID}) {
-    HICON icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
-    ASSERT_NE(icon, nullptr) << "icon " << id << " error " << GetLastError();
-    ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
-    BITMAP bitmap{};
-    ASSERT_NE(GetObjectA(info.hbmColor, sizeof bitmap, &bitmap), 0);
-    EXPECT_EQ(bitmap.bmWidth, 16) << "icon " << id;
-    EXPECT_EQ(bitmap.bmHeight, 16) << "icon " << id;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    DestroyIcon(icon);
+    for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+      HICON icon = sonavi::ui::LoadIconOfSize(self, id, size);
+      ASSERT_NE(icon, nullptr) << "icon " << id << " at " << size;
+      EXPECT_EQ(IconSize(icon), size) << "icon " << id;
+      DestroyIcon(icon);
+    }
+    // The notification area's size on this screen.
+    HICON tray = sonavi::ui::LoadSmallIcon(self, id);
+    EXPECT_EQ(IconSize(tray), GetSystemMetrics(SM_CXSMICON)) << "icon " << id;
+    DestroyIcon(tray);
   }
-  HICON large =
-      static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(IDI_SONAVI), IMAGE_ICON, 32, 32, 0));
-  ASSERT_NE(large, nullptr);
-  DestroyIcon(large);
 }
 
 TEST(EmbeddedResources, RingWaveIsFoundByNameInAnyCase) {
