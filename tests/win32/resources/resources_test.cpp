@@ -59,4 +59,19 @@ TEST(EmbeddedResources, CarriesTheApplicationManifest) {
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
 }
 
+// Per-monitor DPI awareness, as Windows reads it from the manifest (each setting in its own
+// namespace, or Windows ignores it and stretches the windows as bitmaps).
+TEST(EmbeddedResources, ManifestDeclaresPerMonitorDpiAwareness) {
+  auto setting = [](const wchar_t* space, const wchar_t* name) {
+    wchar_t value[64] = {};
+    SIZE_T written = 0;
+    if (!QueryActCtxSettingsW(0, nullptr, space, name, value, 64, &written)) return std::wstring();
+    return std::wstring(value);
+  };
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
+            L"true/pm");
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+            L"PerMonitorV2, PerMonitor");
+}
+
 }  // namespace
