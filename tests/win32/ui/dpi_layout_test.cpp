@@ -1,0 +1,280 @@
+// Every window of the program on screens of any pixel density: at the DPI the system gives
+// the process and after moves to monitors of the other DPIs, each window has its designed
+// size for the DPI, keeps its controls inside it and shows their texts whole, at 7.5 point
+// or more. Run by the scenario dpi_layout at 96, 120, 144 and 192 DPI (SONAVI_TEST_DPI), on
+// a screen large enough for the windows at 192 DPI; skipped elsewhere.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "about/about_window_win32.h"
+#include "app/main_window_win32.h"
+#include "calllog/call_list_window_win32.h"
+#include "phonebook/entry_dialog_win32.h"
+#include "phonebook/phone_book_window_win32.h"
+#include "settings/options_dialog_win32.h"
+#include "ui/application.h"
+
+namespace sonavi {
+namespace {
+
+class NoRegistry : public Registry {
+ public:
+  std::unique_ptr<RegKey> OpenKey(RegRoot, const std::string&, bool) override { return nullptr; }
+};
+
+class OkBoxes : public MessageBoxes {
+ public:
+  int Show(const std::string&, uint32_t) override { return kIdOk; }
+};
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string TextOf(HWND window) {
+  char text[256] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+LONG Scaled(LONG value, UINT dpi) { return MulDiv(value, dpi, 96); }
+
+// A system metric at dpi, where the system has them per DPI (Windows 10).
+int Metric(int index, UINT dpi) {
+  static const auto for_dpi = reinterpret_cast<int(WINAPI*)(int, UINT)>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi")));
+  return for_dpi ? for_dpi(index, dpi) : GetSystemMetrics(index);
+}
+
+// A text a control shows, the rectangle it is drawn in, and how (DrawText's format).
+struct Piece {
+  std::string text;
+  RECT area;
+  UINT format;
+};
+
+// What each kind of control shows, where: a push button inside its raised edge; a check
+// box beside its box; a label or link in its client area, wrapped; an edit box in its
+// formatting rectangle; a drop-down list's items in its selection field; a grid's titles
+// within the header's margins and its first row in its cells.
+std::vector<Piece> Pieces(HWND control, UINT dpi, const TEXTMETRICA& font) {
+  const std::string kind = ClassOf(control);
+  const LONG style = GetWindowLongA(control, GWL_STYLE);
+  RECT area;
+  GetClientRect(control, &area);
+  if (kind == "Button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+    area.left += Metric(SM_CXMENUCHECK, dpi) + font.tmAveCharWidth;
+    return {{TextOf(control), area, DT_WORDBREAK}};
+  }
+  if (kind == "Button") {
+    InflateRect(&area, -Metric(SM_CXEDGE, dpi), -Metric(SM_CYEDGE, dpi));
+    return {{TextOf(control), area, DT_SINGLELINE}};
+  }
+  if (kind == "Static") {
+    return {{TextOf(control), area, DT_WORDBREAK | (style & SS_NOPREFIX ? DT_NOPREFIX : 0u)}};
+  }
+  if (kind == "SonaviLinkLabel") return {{TextOf(control), area, DT_SINGLELINE | DT_NOPREFIX}};
+  if (kind == "Edit") {
+    SendMessageA(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    return {{TextOf(control) + "Ag", area, DT_SINGLELINE}};
+  }
+  std::vector<Piece> pieces;
+  if (kind == "ComboBox") {
+    COMBOBOXINFO info = {};
+    info.cbSize = sizeof info;
+    GetComboBoxInfo(control, &info);
+    for (int i = 0; i < SendMessageA(control, CB_GETCOUNT, 0, 0); ++i) {
+      char item[256] = {};
+      SendMessageA(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+      pieces.push_back({item, info.rcItem, DT_SINGLELINE});
+    }
+  } else if (kind == WC_LISTVIEWA) {
+    HWND header = ListView_GetHeader(control);
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+      char text[256] = {};
+      HDITEMA item = {};
+      item.mask = HDI_TEXT;
+      item.pszText = text;
+      item.cchTextMax = sizeof text;
+      Header_GetItem(header, i, &item);
+      Header_GetItemRect(header, i, &area);
+      InflateRect(&area, -3 * Metric(SM_CXEDGE, dpi), 0);
+      pieces.push_back({text, area, DT_SINGLELINE});
+      ListView_GetItemText(control, 0, i, text, sizeof text);
+      ListView_GetSubItemRect(control, 0, i, LVIR_LABEL, &area);
+      pieces.push_back({text, area, DT_SINGLELINE | DT_NOPREFIX});
+    }
+  } else {
+    ADD_FAILURE() << "no check for a control of class " << kind;
+  }
+  return pieces;
+}
+
+void ExpectTextFits(HWND control, UINT dpi) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  TEXTMETRICA font = {};
+  GetTextMetricsA(dc, &font);
+  EXPECT_GE((font.tmHeight - font.tmInternalLeading) * 72.0 / dpi, 7.5) << "the font is too small";
+  for (const Piece& piece : Pieces(control, dpi, font)) {
+    RECT needs = {0, 0, piece.area.right - piece.area.left, 0};
+    DrawTextA(dc, piece.text.c_str(), -1, &needs, DT_CALCRECT | piece.format);
+    EXPECT_LE(needs.right, piece.area.right - piece.area.left) << "\"" << piece.text << "\"";
+    EXPECT_LE(needs.bottom, piece.area.bottom - piece.area.top) << "\"" << piece.text << "\"";
+  }
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+}
+
+class DpiLayout : public ::testing::Test {
+ protected:
+  struct Window {
+    ui::Form* form;
+    SIZE design;                    // at 96 DPI
+    bool outer_size;                // the size of the whole window, not of its client area
+    std::vector<int> columns = {};  // its grid's, at 96 DPI
+  };
+
+  void SetUp() override {
+    const char* dpi = std::getenv("SONAVI_TEST_DPI");
+    if (dpi == nullptr) GTEST_SKIP() << "run by the scenario dpi_layout";
+    dpi_ = static_cast<UINT>(std::atoi(dpi));
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string files = std::string(temp) + "sonavi_dpi_" + dpi;
+    std::ofstream(files + ".agenda", std::ios::binary) << "Ana Silva;219876543\r\n";
+    form1_ = std::make_unique<TForm1>(SystemCommApi(), registry_);
+    fopcoes_ = std::make_unique<Tfopcoes>(settings_, registry_, boxes_, [] {});
+    finserir_ = std::make_unique<Tfinserir>();
+    fagenda_ = std::make_unique<Tfagenda>(SystemFileSystem(), files + ".agenda", UserLocale(),
+                                          boxes_, *finserir_, settings_, Tfagenda::Links{});
+    listcham_ = std::make_unique<Tlistcham>(SystemFileSystem(), SystemClock(), UserLocale(), boxes_,
+                                            files + ".listcham");
+    fsobre_ = std::make_unique<Tfsobre>();
+    windows_ = {{form1_.get(), {563, 492}, false},
+                {fopcoes_.get(), {262, 126}, false},
+                {fagenda_.get(), {600, 400}, true, {389, 157}},
+                {finserir_.get(), {413, 127}, false},
+                {listcham_.get(), {597, 339}, true, {97, 100, 117, 220}},
+                {fsobre_.get(), {275, 109}, false}};
+  }
+
+  void ExpectLaidOutAt(const Window& window, UINT dpi) {
+    SCOPED_TRACE(TextOf(window.form->handle()) + " at " + std::to_string(dpi) + " DPI");
+    RECT r;
+    if (window.outer_size) {
+      GetWindowRect(window.form->handle(), &r);
+      OffsetRect(&r, -r.left, -r.top);
+    } else {
+      GetClientRect(window.form->handle(), &r);
+    }
+    EXPECT_EQ(r.right, Scaled(window.design.cx, dpi));
+    EXPECT_EQ(r.bottom, Scaled(window.design.cy, dpi));
+    RECT client;
+    GetClientRect(window.form->handle(), &client);
+    for (HWND control = GetWindow(window.form->handle(), GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+      // The phone book's "&z" is out of sight on purpose: only its accelerator is used.
+      if (!(GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) ||
+          control == GetDlgItem(fagenda_->handle(), Tfagenda::kZ)) {
+        continue;
+      }
+      SCOPED_TRACE(ClassOf(control) + " \"" + TextOf(control) + "\"");
+      GetWindowRect(control, &r);
+      MapWindowPoints(nullptr, window.form->handle(), reinterpret_cast<POINT*>(&r), 2);
+      RECT inside;
+      EXPECT_TRUE(IntersectRect(&inside, &r, &client) && EqualRect(&inside, &r))
+          << "outside the window: " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+      ExpectTextFits(control, dpi);
+      for (size_t i = 0; ClassOf(control) == WC_LISTVIEWA && i < window.columns.size(); ++i) {
+        // Scaled with each move, so within a pixel.
+        EXPECT_NEAR(ListView_GetColumnWidth(control, i), Scaled(window.columns[i], dpi), 1);
+      }
+    }
+  }
+
+  // Every window's and control's rectangle on the screen.
+  std::vector<RECT> Geometry() const {
+    std::vector<RECT> rects;
+    auto add = [&rects](HWND w) {
+      rects.emplace_back();
+      GetWindowRect(w, &rects.back());
+    };
+    for (const Window& window : windows_) {
+      add(window.form->handle());
+      for (HWND c = GetWindow(window.form->handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        add(c);
+      }
+    }
+    return rects;
+  }
+
+  ui::Application app_{GetModuleHandleA(nullptr)};
+  NoRegistry registry_;
+  OkBoxes boxes_;
+  Settings settings_;
+  std::unique_ptr<TForm1> form1_;
+  std::unique_ptr<Tfopcoes> fopcoes_;
+  std::unique_ptr<Tfinserir> finserir_;
+  std::unique_ptr<Tfagenda> fagenda_;
+  std::unique_ptr<Tlistcham> listcham_;
+  std::unique_ptr<Tfsobre> fsobre_;
+  std::vector<Window> windows_;
+  UINT dpi_ = 0;  // the system's, as the scenario set it
+};
+
+TEST_F(DpiLayout, EveryWindowAtTheSystemsDpiAndAfterMovesToOtherMonitors) {
+  // The scenario sets the DPI before the process starts: make sure it arrived.
+  HDC screen = GetDC(nullptr);
+  ASSERT_EQ(static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY)), dpi_);
+  ReleaseDC(nullptr, screen);
+  for (const Window& window : windows_) ExpectLaidOutAt(window, dpi_);
+
+  // Moved to monitors of each other DPI and back: the system suggests the window's top
+  // left corner and its size scaled. A sizeable window takes that rectangle; one of fixed
+  // size keeps its client area.
+  const std::vector<RECT> start = Geometry();
+  std::vector<RECT> starts;
+  for (const Window& window : windows_) {
+    starts.emplace_back();
+    GetWindowRect(window.form->handle(), &starts.back());
+  }
+  for (UINT dpi : {96u, 120u, 144u, 192u, dpi_}) {
+    for (size_t i = 0; i < windows_.size(); ++i) {
+      const Window& window = windows_[i];
+      const RECT& s = starts[i];
+      RECT suggested = {s.left, s.top, s.right, s.bottom};
+      if (window.outer_size) {
+        suggested.right = s.left + Scaled(window.design.cx, dpi);
+        suggested.bottom = s.top + Scaled(window.design.cy, dpi);
+      } else {
+        suggested.right = s.left + MulDiv(s.right - s.left, dpi, dpi_);
+        suggested.bottom = s.top + MulDiv(s.bottom - s.top, dpi, dpi_);
+      }
+      SendMessageA(windows_[i].form->handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+      RECT after;
+      GetWindowRect(windows_[i].form->handle(), &after);
+      EXPECT_EQ(after.left, s.left);
+      EXPECT_EQ(after.top, s.top);
+      ExpectLaidOutAt(windows_[i], dpi);
+    }
+  }
+  // Back at the first DPI, every window and control is where it was, to the pixel.
+  const std::vector<RECT> end = Geometry();
+  ASSERT_EQ(end.size(), start.size());
+  for (size_t i = 0; i < end.size(); ++i) EXPECT_TRUE(EqualRect(&end[i], &start[i])) << i;
+}
+
+}  // namespace
+}  // namespace sonavi
