@@ -201,6 +201,15 @@ std::string Form::Text(int id) const {
 void Form::SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
 
 void Form::Show() {
+  // Hidden, the window may have missed the move to a monitor of another DPI (Windows does
+  // not always tell hidden windows): it comes up at its monitor's DPI, its size scaled.
+  if (const UINT dpi = WindowDpi(window_); dpi != dpi_) {
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    rect.right = rect.left + MulDiv(Width(rect), static_cast<int>(dpi), static_cast<int>(dpi_));
+    rect.bottom = rect.top + MulDiv(Height(rect), static_cast<int>(dpi), static_cast<int>(dpi_));
+    ChangeDpi(dpi, rect);
+  }
   const bool was_visible = Visible();
   ShowWindow(window_, SW_SHOW);
   if (!was_visible) OnShow();
