@@ -32,6 +32,14 @@ void EnableNonClientScaling(HWND window) {
   if (enable != nullptr) enable(window);
 }
 
+bool AddFrameForDpi(HWND window, UINT dpi, RECT* rect) {
+  static const auto adjust = Lookup<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>(
+      "user32.dll", "AdjustWindowRectExForDpi");
+  return adjust != nullptr &&
+         adjust(rect, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)), FALSE,
+                static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)), dpi);
+}
+
 HICON LoadIconOfSize(HINSTANCE instance, int id, int size) {
   static const auto load = Lookup<HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*)>(
       "comctl32.dll", "LoadIconWithScaleDown");

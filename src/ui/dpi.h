@@ -22,6 +22,10 @@ UINT WindowDpi(HWND window);
 // DPI awareness is the first version, which does not do it by itself); from WM_NCCREATE.
 void EnableNonClientScaling(HWND window);
 
+// Grows the client rectangle rect of window by the frame the window has at dpi (Windows 10);
+// false where the system cannot tell.
+bool AddFrameForDpi(HWND window, UINT dpi, RECT* rect);
+
 // The icon resource at size x size pixels, made from a larger image of it rather than a
 // smaller one when it has none of that size.
 HICON LoadIconOfSize(HINSTANCE instance, int id, int size);

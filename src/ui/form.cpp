@@ -12,6 +12,8 @@ namespace sonavi::ui {
 namespace {
 
 constexpr char kFormClass[] = "SonaviForm";
+// WM_GETDPISCALEDSIZE (Windows 10), which the headers for Windows 7 lack.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 void RegisterFormClass(HINSTANCE instance, WNDPROC proc) {
   static bool registered = false;
@@ -322,6 +324,8 @@ void Form::ChangeDpi(UINT dpi, const RECT& suggested) {
   for (const Placed& placed : controls_) ApplyFont(placed);
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, Width(suggested), Height(suggested),
                SWP_NOZORDER | SWP_NOACTIVATE);
+  // A size scaled as a whole (before Windows 10, and when shown) scaled the frame too: the
+  // client area is set right again.
   if (fixed_client_) SizeClientArea();
   Layout();
   OnDpiChanged();
@@ -367,6 +371,18 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
         info->ptMinTrackSize.x = Scale(min_width_);
         info->ptMinTrackSize.y = Scale(min_height_);
         return 0;
+      }
+      break;
+    case kGetDpiScaledSize:
+      // Asked before a move to a monitor of another DPI: a window of fixed client size answers
+      // its exact size there, so it is sized once, not scaled as a whole and then corrected.
+      if (fixed_client_) {
+        const UINT dpi = static_cast<UINT>(wparam);
+        RECT rect = {0, 0, ui::Scale(design_width_, dpi), ui::Scale(design_height_, dpi)};
+        if (AddFrameForDpi(window_, dpi, &rect)) {
+          *reinterpret_cast<SIZE*>(lparam) = SIZE{Width(rect), Height(rect)};
+          return TRUE;
+        }
       }
       break;
     case WM_DPICHANGED:
