@@ -120,15 +120,25 @@ void Tfagenda::zClick() {
 }
 
 void Tfagenda::ShowPanel() {
+  CentrePanel(SWP_SHOWWINDOW);
+  // The exchanges that follow block the thread: paint now.
+  UpdateWindow(Control(kPanel1));
+}
+
+void Tfagenda::CentrePanel(UINT flags) {
   RECT client;
   GetClientRect(handle(), &client);
   const int width = Scale(kPanelWidth);
   const int height = Scale(kPanelHeight);
-  HWND panel = Control(kPanel1);
-  SetWindowPos(panel, HWND_TOP, client.right / 2 - width / 2, client.bottom / 2 - height / 2, width,
-               height, SWP_SHOWWINDOW);
-  // The exchanges that follow block the thread: paint now.
-  UpdateWindow(panel);
+  SetWindowPos(Control(kPanel1), HWND_TOP, client.right / 2 - width / 2,
+               client.bottom / 2 - height / 2, width, height, flags);
+}
+
+void Tfagenda::OnLayout() {
+  // While it is up, the panel stays in the middle of the window.
+  if (GetWindowLongPtrA(Control(kPanel1), GWL_STYLE) & WS_VISIBLE) {
+    CentrePanel(SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Tfagenda::HidePanel() { ShowWindow(Control(kPanel1), SW_HIDE); }

@@ -57,6 +57,7 @@ class Tfagenda : public ui::Form {
   void OnCommand(int id, int code, HWND control) override;
   LRESULT OnNotify(NMHDR* header) override;
   void OnShow() override;
+  void OnLayout() override;
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
@@ -75,6 +76,8 @@ class Tfagenda : public ui::Form {
   void Refresh();
   void ShowPanel();
   void HidePanel();
+  // Puts the panel in the middle of the window, at the window's DPI.
+  void CentrePanel(UINT flags);
 
   const Settings& settings_;
   Links links_;

@@ -317,6 +317,7 @@ void Form::Layout() {
                            SWP_NOZORDER | SWP_NOACTIVATE);
   }
   EndDeferWindowPos(batch);
+  OnLayout();
 }
 
 void Form::ChangeDpi(UINT dpi, const RECT& suggested) {

@@ -103,6 +103,8 @@ class Form {
   virtual void OnShow() {}
   // After the move to a monitor of another DPI, for what the form draws itself.
   virtual void OnDpiChanged() {}
+  // After the controls are laid out again (a new size or DPI), for those the form moves itself.
+  virtual void OnLayout() {}
   // The close box; by default the form only hides.
   virtual void OnClose() { Close(); }
   // Everything else; falls back to DefWindowProcA.
