@@ -203,20 +203,17 @@ class DpiLayout : public ::testing::Test {
     }
   }
 
-  // Every window's and control's rectangle on the screen.
-  std::vector<RECT> Geometry() const {
-    std::vector<RECT> rects;
-    auto add = [&rects](HWND w) {
-      rects.emplace_back();
-      GetWindowRect(w, &rects.back());
-    };
+  // Each window's rectangle on the screen, then its controls'.
+  std::vector<std::vector<RECT>> Geometry() const {
+    std::vector<std::vector<RECT>> geometry;
     for (const Window& window : windows_) {
-      add(window.form->handle());
+      std::vector<RECT>& rects = geometry.emplace_back(1);
+      GetWindowRect(window.form->handle(), &rects[0]);
       for (HWND c = GetWindow(window.form->handle(), GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        add(c);
+        GetWindowRect(c, &rects.emplace_back());
       }
     }
-    return rects;
+    return geometry;
   }
 
   ui::Application app_{GetModuleHandleA(nullptr)};
@@ -243,16 +240,11 @@ TEST_F(DpiLayout, EveryWindowAtTheSystemsDpiAndAfterMovesToOtherMonitors) {
   // Moved to monitors of each DPI in turn: the system suggests the window's top
   // left corner and its size scaled. A sizeable window takes that rectangle; one of fixed
   // size keeps its client area.
-  const std::vector<RECT> start = Geometry();
-  std::vector<RECT> starts;
-  for (const Window& window : windows_) {
-    starts.emplace_back();
-    GetWindowRect(window.form->handle(), &starts.back());
-  }
+  const std::vector<std::vector<RECT>> start = Geometry();
   for (UINT dpi : {96u, 120u, 144u, 192u, dpi_ == 96u ? 120u : 96u}) {
     for (size_t i = 0; i < windows_.size(); ++i) {
       const Window& window = windows_[i];
-      const RECT& s = starts[i];
+      const RECT& s = start[i][0];
       RECT suggested = {s.left, s.top, s.right, s.bottom};
       // A window of fixed size tells the system its exact size at the DPI first.
       SIZE exact = {};
@@ -289,9 +281,13 @@ TEST_F(DpiLayout, EveryWindowAtTheSystemsDpiAndAfterMovesToOtherMonitors) {
     window.form->Show();
     ExpectLaidOutAt(window, dpi_);
   }
-  const std::vector<RECT> end = Geometry();
-  ASSERT_EQ(end.size(), start.size());
-  for (size_t i = 0; i < end.size(); ++i) EXPECT_TRUE(EqualRect(&end[i], &start[i])) << i;
+  const std::vector<std::vector<RECT>> end = Geometry();
+  for (size_t i = 0; i < end.size(); ++i) {
+    ASSERT_EQ(end[i].size(), start[i].size());
+    for (size_t j = 0; j < end[i].size(); ++j) {
+      EXPECT_TRUE(EqualRect(&end[i][j], &start[i][j])) << TextOf(windows_[i].form->handle()) << j;
+    }
+  }
 }
 
 }  // namespace
