@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,8 +142,11 @@ class DpiLayout : public ::testing::Test {
   struct Window {
     ui::Form* form;
     SIZE design;                    // at 96 DPI
-    bool outer_size;                // the size of the whole window, not of its client area
+    bool outer_size;                // the size of the whole window, which the user may change
     std::vector<int> columns = {};  // its grid's, at 96 DPI
+    // Its controls anchored to the right and bottom edges, with their distances from them
+    // at 96 DPI.
+    std::map<HWND, SIZE> anchored = {};
   };
 
   void SetUp() override {
@@ -161,9 +165,15 @@ class DpiLayout : public ::testing::Test {
     listcham_ = std::make_unique<Tlistcham>(SystemFileSystem(), SystemClock(), UserLocale(), boxes_,
                                             files + ".listcham");
     fsobre_ = std::make_unique<Tfsobre>();
+    // The phone book's grid, and its buttons at the bottom right, 57 wide, 4 apart.
+    std::map<HWND, SIZE> book_anchored = {{GetDlgItem(fagenda_->handle(), Tfagenda::kSg), {0, 35}}};
+    for (int id :
+         {Tfagenda::kButton2, Tfagenda::kBremover, Tfagenda::kBeditar, Tfagenda::kBadicionar}) {
+      book_anchored[GetDlgItem(fagenda_->handle(), id)] = {8 + 61 * (Tfagenda::kButton2 - id), 6};
+    }
     windows_ = {{form1_.get(), {563, 492}, false},
                 {fopcoes_.get(), {262, 126}, false},
-                {fagenda_.get(), {600, 400}, true, {389, 157}},
+                {fagenda_.get(), {600, 400}, true, {389, 157}, book_anchored},
                 {finserir_.get(), {413, 127}, false},
                 {listcham_.get(), {597, 339}, true, {97, 100, 117, 220}},
                 {fsobre_.get(), {275, 109}, false}};
@@ -171,17 +181,12 @@ class DpiLayout : public ::testing::Test {
 
   void ExpectLaidOutAt(const Window& window, UINT dpi) {
     SCOPED_TRACE(TextOf(window.form->handle()) + " at " + std::to_string(dpi) + " DPI");
-    RECT r;
-    if (window.outer_size) {
-      GetWindowRect(window.form->handle(), &r);
-      OffsetRect(&r, -r.left, -r.top);
-    } else {
-      GetClientRect(window.form->handle(), &r);
-    }
-    EXPECT_EQ(r.right, Scaled(window.design.cx, dpi));
-    EXPECT_EQ(r.bottom, Scaled(window.design.cy, dpi));
     RECT client;
     GetClientRect(window.form->handle(), &client);
+    if (!window.outer_size) {
+      EXPECT_EQ(client.right, Scaled(window.design.cx, dpi));
+      EXPECT_EQ(client.bottom, Scaled(window.design.cy, dpi));
+    }
     for (HWND control = GetWindow(window.form->handle(), GW_CHILD); control != nullptr;
          control = GetWindow(control, GW_HWNDNEXT)) {
       // The phone book's "&z" is out of sight on purpose: only its accelerator is used.
@@ -190,11 +195,16 @@ class DpiLayout : public ::testing::Test {
         continue;
       }
       SCOPED_TRACE(ClassOf(control) + " \"" + TextOf(control) + "\"");
+      RECT r;
       GetWindowRect(control, &r);
       MapWindowPoints(nullptr, window.form->handle(), reinterpret_cast<POINT*>(&r), 2);
       RECT inside;
       EXPECT_TRUE(IntersectRect(&inside, &r, &client) && EqualRect(&inside, &r))
           << "outside the window: " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+      if (const auto margin = window.anchored.find(control); margin != window.anchored.end()) {
+        EXPECT_NEAR(client.right - r.right, Scaled(margin->second.cx, dpi), 1) << "right";
+        EXPECT_NEAR(client.bottom - r.bottom, Scaled(margin->second.cy, dpi), 1) << "bottom";
+      }
       ExpectTextFits(control, dpi);
       for (size_t i = 0; ClassOf(control) == WC_LISTVIEWA && i < window.columns.size(); ++i) {
         // Scaled with each move, so within a pixel.
@@ -235,45 +245,56 @@ TEST_F(DpiLayout, EveryWindowAtTheSystemsDpiAndAfterMovesToOtherMonitors) {
   HDC screen = GetDC(nullptr);
   ASSERT_EQ(static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY)), dpi_);
   ReleaseDC(nullptr, screen);
-  for (const Window& window : windows_) ExpectLaidOutAt(window, dpi_);
+  for (const Window& window : windows_) {
+    if (window.outer_size) {
+      RECT r;
+      GetWindowRect(window.form->handle(), &r);
+      EXPECT_EQ(r.right - r.left, Scaled(window.design.cx, dpi_));
+      EXPECT_EQ(r.bottom - r.top, Scaled(window.design.cy, dpi_));
+    }
+    ExpectLaidOutAt(window, dpi_);
+  }
 
-  // Moved to monitors of each DPI in turn: the system suggests the window's top
-  // left corner and its size scaled. A sizeable window takes that rectangle; one of fixed
-  // size keeps its client area.
+  // The user makes the sizeable windows larger; the anchored controls keep their distances
+  // from the edges, here and, scaled, at every other DPI. 652 x 432 at 96 DPI scales to each
+  // DPI here without rounding, so the moves below end where they began.
+  for (const Window& window : windows_) {
+    if (!window.outer_size) continue;
+    SetWindowPos(window.form->handle(), nullptr, 0, 0, Scaled(652, dpi_), Scaled(432, dpi_),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ExpectLaidOutAt(window, dpi_);
+  }
+
+  // Moved to monitors of each DPI in turn: the system suggests the window's top left corner
+  // and its size scaled from the DPI it had, unless the window tells its exact size first, as
+  // one of fixed size does.
   const std::vector<std::vector<RECT>> start = Geometry();
+  UINT old = dpi_;
   for (UINT dpi : {96u, 120u, 144u, 192u, dpi_ == 96u ? 120u : 96u}) {
-    for (size_t i = 0; i < windows_.size(); ++i) {
-      const Window& window = windows_[i];
-      const RECT& s = start[i][0];
-      RECT suggested = {s.left, s.top, s.right, s.bottom};
-      // A window of fixed size tells the system its exact size at the DPI first.
-      SIZE exact = {};
-      const bool answered = SendMessageA(window.form->handle(), 0x02E4 /* WM_GETDPISCALEDSIZE */,
-                                         dpi, reinterpret_cast<LPARAM>(&exact)) != 0;
-      EXPECT_EQ(answered, !window.outer_size);
-      if (answered) {
-        suggested.right = s.left + exact.cx;
-        suggested.bottom = s.top + exact.cy;
-      } else if (window.outer_size) {
-        suggested.right = s.left + Scaled(window.design.cx, dpi);
-        suggested.bottom = s.top + Scaled(window.design.cy, dpi);
-      } else {
-        suggested.right = s.left + MulDiv(s.right - s.left, dpi, dpi_);
-        suggested.bottom = s.top + MulDiv(s.bottom - s.top, dpi, dpi_);
-      }
-      SendMessageA(windows_[i].form->handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+    for (const Window& window : windows_) {
+      const HWND handle = window.form->handle();
+      RECT before;
+      GetWindowRect(handle, &before);
+      SIZE size = {MulDiv(before.right - before.left, dpi, old),
+                   MulDiv(before.bottom - before.top, dpi, old)};
+      EXPECT_EQ(SendMessageA(handle, 0x02E4 /* WM_GETDPISCALEDSIZE */, dpi,
+                             reinterpret_cast<LPARAM>(&size)) != 0,
+                !window.outer_size);
+      RECT suggested = {before.left, before.top, before.left + size.cx, before.top + size.cy};
+      SendMessageA(handle, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
                    reinterpret_cast<LPARAM>(&suggested));
       RECT after;
-      GetWindowRect(windows_[i].form->handle(), &after);
-      EXPECT_EQ(after.left, s.left);
-      EXPECT_EQ(after.top, s.top);
+      GetWindowRect(handle, &after);
+      EXPECT_EQ(after.left, before.left);
+      EXPECT_EQ(after.top, before.top);
       // Taken as it came, not corrected after (Wine draws every window's frame at the DPI
       // the process started with).
       if (window.outer_size || dpi == dpi_) {
         EXPECT_TRUE(EqualRect(&after, &suggested));
       }
-      ExpectLaidOutAt(windows_[i], dpi);
+      ExpectLaidOutAt(window, dpi);
     }
+    old = dpi;
   }
   // Shown, each window comes back to the DPI of its monitor although no move told it so,
   // as hidden windows may miss moves: every window and control is where it was, to the pixel.
