@@ -121,11 +121,20 @@ std::vector<Piece> Pieces(HWND control, UINT dpi, const TEXTMETRICA& font) {
   return pieces;
 }
 
-void ExpectTextFits(HWND control, UINT dpi) {
+// system_dpi: the DPI the process started with.
+void ExpectTextFits(HWND control, UINT dpi, UINT system_dpi) {
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
   TEXTMETRICA font = {};
   GetTextMetricsA(dc, &font);
+  // "MS Sans Serif" is a raster face made for 96 DPI: drawn only there, on a system at 96 DPI,
+  // with an outline face in its place elsewhere. (Wine draws the log's "Fixedsys" in an outline
+  // face at every DPI.)
+  char face[LF_FACESIZE] = {};
+  GetTextFaceA(dc, sizeof face, face);
+  if (!(ClassOf(control) == "Edit" && (GetWindowLongA(control, GWL_STYLE) & ES_MULTILINE))) {
+    EXPECT_EQ(face == std::string("MS Sans Serif"), dpi == 96 && system_dpi == 96) << face;
+  }
   EXPECT_GE((font.tmHeight - font.tmInternalLeading) * 72.0 / dpi, 7.5) << "the font is too small";
   for (const Piece& piece : Pieces(control, dpi, font)) {
     RECT needs = {0, 0, piece.area.right - piece.area.left, 0};
@@ -205,7 +214,7 @@ class DpiLayout : public ::testing::Test {
         EXPECT_NEAR(client.right - r.right, Scaled(margin->second.cx, dpi), 1) << "right";
         EXPECT_NEAR(client.bottom - r.bottom, Scaled(margin->second.cy, dpi), 1) << "bottom";
       }
-      ExpectTextFits(control, dpi);
+      ExpectTextFits(control, dpi, dpi_);
       for (size_t i = 0; ClassOf(control) == WC_LISTVIEWA && i < window.columns.size(); ++i) {
         // Scaled with each move, so within a pixel.
         EXPECT_NEAR(ListView_GetColumnWidth(control, i), Scaled(window.columns[i], dpi), 1);
