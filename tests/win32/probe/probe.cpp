@@ -10,7 +10,6 @@
 //   sonavi_probe text HWND               the window's text
 //   sonavi_probe focus HWND              the window that has the keyboard focus in HWND's thread
 //   sonavi_probe rect HWND               left top right bottom on the screen
-//   sonavi_probe client HWND             width and height of the client area
 //   sonavi_probe command HWND ID         posts the window a menu or button command ID
 //   sonavi_probe combo HWND              selected index, then one line per item
 //   sonavi_probe checked HWND            1 when the check box is ticked, else 0
@@ -86,7 +85,7 @@ bool Matches(const std::string& pattern, const std::string& value) {
 int Usage() {
   std::fprintf(stderr,
                "usage: sonavi_probe windows | children HWND | find CLASS TITLE | text HWND |"
-               " focus HWND | rect HWND | client HWND | command HWND ID | combo HWND |"
+               " focus HWND | rect HWND | command HWND ID | combo HWND |"
                " checked HWND | tips | balloons | menu |"
                " taskbar-created |"
                " tray-forget CLASS\n");
@@ -151,12 +150,6 @@ int main(int argc, char** argv) {
     RECT r = {};
     if (!GetWindowRect(ParseHandle(argv[2]), &r)) return 1;
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
-    return 0;
-  }
-  if (command == "client" && argc == 3) {
-    RECT r = {};
-    if (!GetClientRect(ParseHandle(argv[2]), &r)) return 1;
-    std::printf("%ld %ld\n", r.right, r.bottom);
     return 0;
   }
   if (command == "command" && argc == 4) {
