@@ -66,8 +66,8 @@ struct Piece {
 
 // What each kind of control shows, where: a push button inside its raised edge; a check
 // box beside its box; a label or link in its client area, wrapped; an edit box in its
-// formatting rectangle; a drop-down list's items in its selection field; a grid's titles
-// within the header's margins and its first row in its cells.
+// formatting rectangle; a drop-down list's items in its selection field; a grid's first row
+// in its cells.
 std::vector<Piece> Pieces(HWND control, UINT dpi, const TEXTMETRICA& font) {
   const std::string kind = ClassOf(control);
   const LONG style = GetWindowLongA(control, GWL_STYLE);
@@ -100,17 +100,8 @@ std::vector<Piece> Pieces(HWND control, UINT dpi, const TEXTMETRICA& font) {
       pieces.push_back({item, info.rcItem, DT_SINGLELINE});
     }
   } else if (kind == WC_LISTVIEWA) {
-    HWND header = ListView_GetHeader(control);
-    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+    for (int i = 0; i < Header_GetItemCount(ListView_GetHeader(control)); ++i) {
       char text[256] = {};
-      HDITEMA item = {};
-      item.mask = HDI_TEXT;
-      item.pszText = text;
-      item.cchTextMax = sizeof text;
-      Header_GetItem(header, i, &item);
-      Header_GetItemRect(header, i, &area);
-      InflateRect(&area, -3 * Metric(SM_CXEDGE, dpi), 0);
-      pieces.push_back({text, area, DT_SINGLELINE});
       ListView_GetItemText(control, 0, i, text, sizeof text);
       ListView_GetSubItemRect(control, 0, i, LVIR_LABEL, &area);
       pieces.push_back({text, area, DT_SINGLELINE | DT_NOPREFIX});
