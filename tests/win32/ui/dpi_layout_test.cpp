@@ -18,6 +18,8 @@
 #include "about/about_window_win32.h"
 #include "app/main_window_win32.h"
 #include "calllog/call_list_window_win32.h"
+#include "fakes/fake_message_boxes.h"
+#include "fakes/fake_registry.h"
 #include "phonebook/entry_dialog_win32.h"
 #include "phonebook/phone_book_window_win32.h"
 #include "settings/options_dialog_win32.h"
@@ -25,16 +27,6 @@
 
 namespace sonavi {
 namespace {
-
-class NoRegistry : public Registry {
- public:
-  std::unique_ptr<RegKey> OpenKey(RegRoot, const std::string&, bool) override { return nullptr; }
-};
-
-class OkBoxes : public MessageBoxes {
- public:
-  int Show(const std::string&, uint32_t) override { return kIdOk; }
-};
 
 std::string ClassOf(HWND window) {
   char name[64] = {};
@@ -227,8 +219,8 @@ class DpiLayout : public ::testing::Test {
   }
 
   ui::Application app_{GetModuleHandleA(nullptr)};
-  NoRegistry registry_;
-  OkBoxes boxes_;
+  FakeRegistry registry_;
+  FakeMessageBoxes boxes_;
   Settings settings_;
   std::unique_ptr<TForm1> form1_;
   std::unique_ptr<Tfopcoes> fopcoes_;
