@@ -1,5 +1,7 @@
 #include "ui/dpi.h"
 
+#include <commctrl.h>
+
 namespace sonavi::ui {
 
 namespace {
@@ -51,16 +53,9 @@ HICON LoadIconOfSize(HINSTANCE instance, int id, int size) {
 }
 
 HICON LoadSmallIcon(HINSTANCE instance, int id) {
-  static const auto load =
-      Lookup<HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*)>("comctl32.dll", "LoadIconMetric");
-  constexpr int kLimSmall = 0;
   HICON icon = nullptr;
-  if (load != nullptr && SUCCEEDED(load(instance, MAKEINTRESOURCEW(id), kLimSmall, &icon))) {
-    return icon;
-  }
-  return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                       0));
+  if (FAILED(LoadIconMetric(instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon))) return nullptr;
+  return icon;
 }
 
 }  // namespace sonavi::ui

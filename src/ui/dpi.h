@@ -1,5 +1,5 @@
 // Screens of any pixel density: the windows are designed in pixels at 96 DPI (100 %) and
-// drawn at the DPI of the monitor they are on. The calls that Windows 7 lacks are looked up
+// drawn at the DPI of the monitor they are on. The calls newer than Windows 7 are looked up
 // at run time, each with what Windows 7 offers in its place.
 #pragma once
 
@@ -27,9 +27,10 @@ void EnableNonClientScaling(HWND window);
 bool AddFrameForDpi(HWND window, UINT dpi, RECT* rect);
 
 // The icon resource at size x size pixels, made from a larger image of it rather than a
-// smaller one when it has none of that size.
+// smaller one when it has none of that size (LoadIconWithScaleDown: Windows 7 has it, but
+// the import library here lacks it, so it is looked up at run time).
 HICON LoadIconOfSize(HINSTANCE instance, int id, int size);
-// The icon resource at the size of the notification area's pictures.
+// The icon resource at the size of the notification area's pictures (LoadIconMetric).
 HICON LoadSmallIcon(HINSTANCE instance, int id);
 
 }  // namespace sonavi::ui
