@@ -120,14 +120,14 @@ HWND Form::AddControl(const char* window_class, const std::string& text, DWORD s
       Height(r), window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
       Application::Get().instance(), nullptr);
   controls_.push_back(placed);
-  ApplyFont(placed);
+  ApplyDpi(placed);
   return placed.control;
 }
 
 void Form::Place(HWND control, int x, int y, int width, int height, unsigned anchors) {
   controls_.push_back(
       {control, RECT{x, y, x + width, y + height}, anchors, &kDefaultFont, Fit::kNone});
-  ApplyFont(controls_.back());
+  ApplyDpi(controls_.back());
   const RECT r = Bounds(controls_.back());
   SetWindowPos(control, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -135,7 +135,7 @@ void Form::Place(HWND control, int x, int y, int width, int height, unsigned anc
 void Form::SetControlFont(HWND control, const FontDesign& font) {
   if (Placed* placed = Find(control)) {
     placed->font = &font;
-    ApplyFont(*placed);
+    ApplyDpi(*placed);
   }
 }
 
@@ -167,7 +167,7 @@ Form::Placed* Form::Find(HWND control) {
   return nullptr;
 }
 
-void Form::ApplyFont(const Placed& placed) {
+void Form::ApplyDpi(const Placed& placed) {
   SendMessageA(placed.control, WM_SETFONT,
                reinterpret_cast<WPARAM>(Application::Get().Font(*placed.font, dpi_)), FALSE);
   if (Grid* grid = Grid::FromHandle(placed.control)) grid->SetDpi(dpi_);
@@ -322,7 +322,7 @@ void Form::Layout() {
 
 void Form::ChangeDpi(UINT dpi, const RECT& suggested) {
   dpi_ = dpi;
-  for (const Placed& placed : controls_) ApplyFont(placed);
+  for (const Placed& placed : controls_) ApplyDpi(placed);
   SetWindowPos(window_, nullptr, suggested.left, suggested.top, Width(suggested), Height(suggested),
                SWP_NOZORDER | SWP_NOACTIVATE);
   // A size scaled as a whole (before Windows 10, and when shown) scaled the frame too: the

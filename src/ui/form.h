@@ -126,7 +126,8 @@ class Form {
   void SetFit(HWND control, Fit fit);
   // Where the control goes at the form's DPI and client size.
   RECT Bounds(const Placed& placed) const;
-  void ApplyFont(const Placed& placed);
+  // The control's font at the form's DPI; a grid's rows and columns too.
+  void ApplyDpi(const Placed& placed);
   void Layout();
   void ChangeDpi(UINT dpi, const RECT& suggested);
   // Sizes the window for its client area to be the design's at the form's DPI, whatever
