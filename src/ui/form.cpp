@@ -276,11 +276,12 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
 }
 
 RECT Form::Bounds(const Placed& placed) const {
+  // The edges scaled, not the sizes: controls that touch at 96 DPI touch at every DPI.
   const RECT& design = placed.design;
   int x = Scale(design.left);
   int y = Scale(design.top);
-  int width = Scale(design.right - design.left);
-  int height = Scale(design.bottom - design.top);
+  int width = Scale(design.right) - x;
+  int height = Scale(design.bottom) - y;
   if (placed.fit != Fit::kNone) {
     const SIZE text = TextSize(placed.control);
     if (placed.fit == Fit::kText) width = text.cx;
