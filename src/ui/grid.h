@@ -29,7 +29,9 @@ class Grid {
   // width at 96 DPI.
   void AddColumn(const std::string& title, int width);
   // Rows and columns for the DPI the grid is drawn at; the columns keep the widths the
-  // user gave them, in proportion.
+  // user gave them, in proportion. Each move rounds them to the pixel, so after many moves
+  // a column may be a pixel or two off its width at 96 DPI, too little to be worth keeping
+  // the widths in 96-DPI units through every change the user makes.
   void SetDpi(UINT dpi);
   // The table's cells, asked for as the rows are drawn.
   void SetCellText(CellText cell_text) { cell_text_ = std::move(cell_text); }
