@@ -19,10 +19,8 @@ constexpr char kWebAddress[] = "http://www.borvane.pt";
 constexpr char kMailAddress[] = "sonavi@borvane.pt";
 
 // "MS Sans Serif", bold: the name in 12 point, the other lines in 8.
-constexpr ui::FontDesign kTitleFont = {"MS Sans Serif", "Microsoft Sans Serif", 16, FW_BOLD,
-                                       DEFAULT_PITCH | FF_DONTCARE};
-constexpr ui::FontDesign kBoldFont = {"MS Sans Serif", "Microsoft Sans Serif", 11, FW_BOLD,
-                                      DEFAULT_PITCH | FF_DONTCARE};
+constexpr ui::FontDesign kTitleFont = {"MS Sans Serif", 16, FW_BOLD, DEFAULT_PITCH | FF_DONTCARE};
+constexpr ui::FontDesign kBoldFont = {"MS Sans Serif", 11, FW_BOLD, DEFAULT_PITCH | FF_DONTCARE};
 // The program's icon, drawn on the background.
 constexpr int kIconLeft = 7;
 constexpr int kIconTop = 6;

@@ -27,8 +27,7 @@ enum ControlId {
 };
 
 // The log's font: "Fixedsys".
-constexpr ui::FontDesign kLogFont = {"Fixedsys", "Lucida Console", 12, FW_NORMAL,
-                                     FIXED_PITCH | FF_MODERN};
+constexpr ui::FontDesign kLogFont = {"Fixedsys", 12, FW_NORMAL, FIXED_PITCH | FF_MODERN};
 
 }  // namespace
 

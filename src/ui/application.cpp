@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "ui/dpi.h"
 #include "ui/form.h"
@@ -88,10 +90,16 @@ Application& Application::Get() { return *g_application; }
 HFONT Application::Font(const FontDesign& design, UINT dpi) {
   HFONT& font = fonts_[{&design, dpi}];
   if (font == nullptr) {
-    font = CreateFontA(
-        -Scale(design.height, dpi), 0, 0, 0, design.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, design.pitch_and_family,
-        dpi == kDesignDpi && system_dpi_ == kDesignDpi ? design.face : design.outline_face);
+    const char* face = design.face;
+    if (dpi != kDesignDpi || system_dpi_ != kDesignDpi) {
+      for (auto [raster, outline] : {std::pair{"MS Sans Serif", "Microsoft Sans Serif"},
+                                     std::pair{"Fixedsys", "Lucida Console"}}) {
+        if (std::strcmp(face, raster) == 0) face = outline;
+      }
+    }
+    font = CreateFontA(-Scale(design.height, dpi), 0, 0, 0, design.weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       design.pitch_and_family, face);
   }
   return font;
 }

@@ -26,17 +26,13 @@ class Form;
 // A font of the program's windows, as it is at 96 DPI (100 %).
 struct FontDesign {
   const char* face;
-  // The face at any other DPI, or on a screen of another DPI. The raster faces ("MS Sans
-  // Serif", "Fixedsys") come in a few sizes made for the system's DPI and would not grow
-  // with the screen: an outline face of the same kind stands in for them.
-  const char* outline_face;
   int height;  // character height in pixels
   int weight;
   BYTE pitch_and_family;
 };
 
 // The windows' font: "MS Sans Serif" 8 point.
-inline constexpr FontDesign kDefaultFont = {"MS Sans Serif", "Microsoft Sans Serif", 11, FW_NORMAL,
+inline constexpr FontDesign kDefaultFont = {"MS Sans Serif", 11, FW_NORMAL,
                                             DEFAULT_PITCH | FF_DONTCARE};
 
 class Application : public MainThreadDispatcher, public TimerFactory, public MessageBoxes {
@@ -53,7 +49,10 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   const std::string& title() const { return title_; }
   void SetTitle(const std::string& title);
   // The font at the given DPI, made at the first request and kept until the application
-  // ends. design is a constant that lives as long as the program.
+  // ends. design is a constant that lives as long as the program. The raster faces ("MS Sans
+  // Serif", "Fixedsys") come in a few sizes made for 96 DPI and would not grow with the
+  // screen: at any other DPI, or on a system of another DPI, an outline face of the same
+  // kind stands in for them.
   HFONT Font(const FontDesign& design, UINT dpi);
 
   // The main form: closing it ends the message loop.
