@@ -1,6 +1,7 @@
 // The application object: the hidden top-level window that owns every window of the
 // program (and stands for it on the taskbar), the message loop, modal showing, timers,
-// message boxes and the hand-over from worker threads to the main thread.
+// message boxes, the fonts of every window at each DPI, and the hand-over from worker
+// threads to the main thread.
 #pragma once
 
 #include <windows.h>
