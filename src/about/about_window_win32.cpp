@@ -26,14 +26,6 @@ constexpr int kIconLeft = 7;
 constexpr int kIconTop = 6;
 constexpr int kIconSize = 32;
 
-std::string WindowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 MouseButton ButtonOf(UINT msg) {
   switch (msg) {
     case WM_LBUTTONDOWN:
@@ -112,7 +104,8 @@ void Tfsobre::OnDpiChanged() { LoadProgramIcon(); }
 void Tfsobre::FormCreate() {
   HWND label4 = Control(kLabel4);
   SetWindowTextA(
-      label4, VersionLabelText(WindowText(label4), ShortFileVersion(), FullFileVersion()).c_str());
+      label4,
+      VersionLabelText(ui::WindowText(label4), ShortFileVersion(), FullFileVersion()).c_str());
   FitToText(label4);
 }
 

@@ -35,13 +35,11 @@ int Height(const RECT& r) { return r.bottom - r.top; }
 
 // The control's text in its font: as wide as the text, as high as the font.
 SIZE TextSize(HWND control) {
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(control, text.data(), length + 1);
+  const std::string text = WindowText(control);
   HDC dc = GetDC(control);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
   SIZE size = {0, 0};
-  GetTextExtentPoint32A(dc, text.c_str(), length, &size);
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
   TEXTMETRICA metrics = {};
   GetTextMetricsA(dc, &metrics);
   SelectObject(dc, old);
@@ -50,6 +48,14 @@ SIZE TextSize(HWND control) {
 }
 
 }  // namespace
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
 
 Form::~Form() {
   Application::Get().RemoveForm(this);
@@ -191,14 +197,7 @@ HWND Form::AddEdit(int id, const std::string& text, int x, int y, int width, int
                     WS_EX_CLIENTEDGE);
 }
 
-std::string Form::Text(int id) const {
-  HWND control = Control(id);
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
+std::string Form::Text(int id) const { return WindowText(Control(id)); }
 
 void Form::SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
 

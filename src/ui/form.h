@@ -41,6 +41,9 @@ struct FormParams {
   bool desktop_parent = false;
 };
 
+// The window's text.
+std::string WindowText(HWND window);
+
 class Form {
  public:
   Form() = default;
