@@ -147,15 +147,15 @@ class DpiLayout : public ::testing::Test {
     dpi_ = static_cast<UINT>(std::atoi(dpi));
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    const std::string files = std::string(temp) + "sonavi_dpi_" + dpi;
-    std::ofstream(files + ".agenda", std::ios::binary) << "Ana Silva;219876543\r\n";
+    files_ = std::string(temp) + "sonavi_dpi_" + dpi;
+    std::ofstream(files_ + ".agenda", std::ios::binary) << "Ana Silva;219876543\r\n";
     form1_ = std::make_unique<TForm1>(SystemCommApi(), registry_);
     fopcoes_ = std::make_unique<Tfopcoes>(settings_, registry_, boxes_, [] {});
     finserir_ = std::make_unique<Tfinserir>();
-    fagenda_ = std::make_unique<Tfagenda>(SystemFileSystem(), files + ".agenda", UserLocale(),
+    fagenda_ = std::make_unique<Tfagenda>(SystemFileSystem(), files_ + ".agenda", UserLocale(),
                                           boxes_, *finserir_, settings_, Tfagenda::Links{});
     listcham_ = std::make_unique<Tlistcham>(SystemFileSystem(), SystemClock(), UserLocale(), boxes_,
-                                            files + ".listcham");
+                                            files_ + ".listcham");
     fsobre_ = std::make_unique<Tfsobre>();
     // The phone book's grid, and its buttons at the bottom right, 57 wide, 4 apart.
     std::map<HWND, SIZE> book_anchored = {{GetDlgItem(fagenda_->handle(), Tfagenda::kSg), {0, 35}}};
@@ -169,6 +169,12 @@ class DpiLayout : public ::testing::Test {
                 {finserir_.get(), {413, 127}, false},
                 {listcham_.get(), {597, 339}, true, {97, 100, 117, 220}},
                 {fsobre_.get(), {275, 109}, false}};
+  }
+
+  void TearDown() override {
+    if (files_.empty()) return;
+    DeleteFileA((files_ + ".agenda").c_str());
+    DeleteFileA((files_ + ".listcham").c_str());
   }
 
   void ExpectLaidOutAt(const Window& window, UINT dpi) {
@@ -219,6 +225,7 @@ class DpiLayout : public ::testing::Test {
   }
 
   ui::Application app_{GetModuleHandleA(nullptr)};
+  std::string files_;  // the data files' paths but their extensions
   FakeRegistry registry_;
   FakeMessageBoxes boxes_;
   Settings settings_;
