@@ -245,10 +245,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
       case NM_DBLCLK:
         beditarClick();
         return 0;
-      case NM_CLICK:
-        // A click beside the rows leaves the selected row selected.
-        if (sg_->SelectedRow() < 0) sg_->Select(static_cast<int>(actions_.book().selected()));
-        return 0;
       case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (change->iItem >= 0 && (change->uChanged & LVIF_STATE) &&

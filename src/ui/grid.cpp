@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace sonavi::ui {
 
 namespace {
@@ -24,9 +26,30 @@ Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font)
   // the row height (the list view destroys it with itself).
   ListView_SetImageList(list_, ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0), LVSIL_SMALL);
   SetPropA(list_, kGridProperty, this);
+  SetWindowSubclass(list_, &Grid::ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-Grid::~Grid() { RemovePropA(list_, kGridProperty); }
+Grid::~Grid() {
+  RemoveWindowSubclass(list_, &Grid::ListProc, 0);
+  RemovePropA(list_, kGridProperty);
+}
+
+LRESULT CALLBACK Grid::ListProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                DWORD_PTR grid) {
+  const LRESULT result = DefSubclassProc(window, msg, wparam, lparam);
+  // After the user's mouse or key: the selected row is the current one, or, if none is
+  // selected, the current row is selected again.
+  if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_LBUTTONDOWN && msg <= WM_MOUSELAST)) {
+    auto* self = reinterpret_cast<Grid*>(grid);
+    const int row = self->SelectedRow();
+    if (row >= 0) {
+      self->current_ = row;
+    } else {
+      self->Select(std::min(self->current_, self->rows_ - 1));
+    }
+  }
+  return result;
+}
 
 Grid* Grid::FromHandle(HWND window) {
   return window ? static_cast<Grid*>(GetPropA(window, kGridProperty)) : nullptr;
@@ -50,6 +73,7 @@ void Grid::SetRowCount(int rows) {
 
 void Grid::Select(int row) {
   if (row < 0 || row >= rows_) return;
+  current_ = row;
   ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(list_, row, FALSE);

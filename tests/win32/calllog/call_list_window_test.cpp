@@ -153,6 +153,16 @@ TEST_F(CallListWindowTest, ShowingSelectsTheNewestAndEscapeHides) {
   EXPECT_EQ(window.GridSelectedRow(), 3);
 }
 
+TEST_F(CallListWindowTest, AClickBelowTheRowsKeepsTheCurrentRow) {
+  Tlistcham& window = Open();
+  ASSERT_TRUE(window.AddCall("1", "").ok());
+  ASSERT_TRUE(window.AddCall("2", "").ok());
+  const LPARAM below = MAKELPARAM(20, 200);  // the grid is 292 high, two rows end near 50
+  SendMessageA(window.grid_handle(), WM_LBUTTONDOWN, MK_LBUTTON, below);
+  SendMessageA(window.grid_handle(), WM_LBUTTONUP, 0, below);
+  EXPECT_EQ(window.GridSelectedRow(), 1);
+}
+
 TEST_F(CallListWindowTest, LimparAsksAndClears) {
   Tlistcham& window = Open();
   ASSERT_TRUE(window.AddCall("1", "").ok());
