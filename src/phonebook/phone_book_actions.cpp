@@ -18,10 +18,7 @@ PhoneBookActions::PhoneBookActions(FileSystem& files, std::string path, Locale& 
                                    MessageBoxes& boxes, EntryDialog& dialog)
     : files_(files), path_(std::move(path)), locale_(locale), boxes_(boxes), dialog_(dialog) {}
 
-void PhoneBookActions::Load() {
-  const Status status = LoadPhoneBook(files_, path_, &book_);
-  if (!status.ok()) boxes_.ShowError(status.message());
-}
+Status PhoneBookActions::Load() { return LoadPhoneBook(files_, path_, &book_); }
 
 bool PhoneBookActions::Add() {
   PhoneBookRow entry;

@@ -29,8 +29,8 @@ class EntryDialog {
 bool AcceptEntry(const std::string& name_text, const std::string& phone_text, std::string* name,
                  std::string* phone);
 
-// The table, its file and the actions on them. Load and save errors are shown in the
-// application's standard error box; the table keeps the change.
+// The table, its file and the actions on them. Save errors are shown in the application's
+// standard error box; the table keeps the change.
 class PhoneBookActions {
  public:
   PhoneBookActions(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
@@ -40,7 +40,8 @@ class PhoneBookActions {
   const PhoneBook& book() const { return book_; }
   const std::string& path() const { return path_; }
 
-  void Load();
+  // Fills the table from the file; a read error is returned, not shown.
+  Status Load();
   // Asks for a new entry, writes it at the end, sorts by name and saves.
   // Returns whether the table changed.
   bool Add();

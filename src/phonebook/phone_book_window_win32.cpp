@@ -20,16 +20,13 @@ constexpr int kPanelHeight = 49;
 }  // namespace
 
 Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-                   EntryDialog& entry_dialog, const Settings& settings, Links links)
+                   EntryDialog& entry_dialog, const Settings& settings)
     : settings_(settings),
-      links_(std::move(links)),
       actions_(files, std::move(path), locale, boxes, entry_dialog),
       dialer_(Dialer::Hooks{[this](const std::string& command, int timeout_ms) {
-                              return links_.send_modem_command
-                                         ? links_.send_modem_command(command, timeout_ms)
-                                         : std::string();
+                              return links_.send_modem_command(command, timeout_ms);
                             },
-                            [this] { return links_.modem_ready && links_.modem_ready(); },
+                            [this] { return links_.modem_ready(); },
                             [this] { return settings_.speaker_off; }, [this] { ShowPanel(); },
                             [this] { HidePanel(); }},
               boxes) {
@@ -85,7 +82,7 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
 Tfagenda::~Tfagenda() = default;
 
 void Tfagenda::FormCreate() {
-  actions_.Load();
+  loaded_ = actions_.Load();
   Refresh();
 }
 
@@ -121,9 +118,7 @@ void Tfagenda::Button2Click() {
   dialer_.Dial(telephone);
 }
 
-void Tfagenda::zClick() {
-  if (links_.toggle_main_window) links_.toggle_main_window();
-}
+void Tfagenda::zClick() { links_.toggle_main_window(); }
 
 void Tfagenda::ShowPanel() {
   RECT client;

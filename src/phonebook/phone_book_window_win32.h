@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "phonebook/dialer.h"
 #include "phonebook/phone_book_actions.h"
@@ -42,10 +43,14 @@ class Tfagenda : public ui::Form {
     std::function<void()> toggle_main_window;
   };
 
-  // Loads the phone book from path; a read error goes to boxes.ShowError.
+  // Loads the phone book from path; shows nothing (see loaded()).
   Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-           EntryDialog& entry_dialog, const Settings& settings, Links links);
+           EntryDialog& entry_dialog, const Settings& settings);
   ~Tfagenda() override;
+
+  void Link(Links links) { links_ = std::move(links); }
+  // How loading the phone book went, for start-up to show.
+  const Status& loaded() const { return loaded_; }
 
   // The name stored for a telephone number; empty when the number is not in the book.
   std::string LookupName(const std::string& number) const { return actions_.LookupName(number); }
@@ -79,6 +84,7 @@ class Tfagenda : public ui::Form {
   const Settings& settings_;
   Links links_;
   PhoneBookActions actions_;
+  Status loaded_;
   Dialer dialer_;
   std::unique_ptr<ui::Grid> sg_;
   int grid_margin_ = 0;  // client height not covered by the grid

@@ -118,12 +118,11 @@ TEST_F(PhoneBookActionsTest, FailedSaveIsShownAndTheChangeStaysInTheTable) {
   EXPECT_EQ(files.Get(kPath), "Ana;1\r\n");
 }
 
-TEST_F(PhoneBookActionsTest, FailedLoadIsShown) {
+TEST_F(PhoneBookActionsTest, FailedLoadIsReturnedNotShown) {
   files.Set(kPath, "Ana;1\r\n");
   files.Fail(kPath);
-  actions.Load();
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].flags, kMbOk | kMbIconError);
+  EXPECT_EQ(actions.Load().message(), MemoryFileSystem::kFailure);
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_TRUE(actions.book().empty());
 }
 

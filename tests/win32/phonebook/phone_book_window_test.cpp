@@ -70,8 +70,8 @@ class PhoneBookWindow : public ::testing::Test {
     };
     links.modem_ready = [this] { return modem_ready_; };
     links.toggle_main_window = [this] { ++toggles_; };
-    fagenda_ =
-        std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, *finserir_, settings_, links);
+    fagenda_ = std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, *finserir_, settings_);
+    fagenda_->Link(links);
   }
 
   HWND Item(int id) const { return GetDlgItem(fagenda_->handle(), id); }
