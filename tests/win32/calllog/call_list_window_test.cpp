@@ -155,12 +155,17 @@ TEST_F(CallListWindowTest, ShowingSelectsTheNewestAndEscapeHides) {
 
 TEST_F(CallListWindowTest, AClickBelowTheRowsKeepsTheCurrentRow) {
   Tlistcham& window = Open();
-  ASSERT_TRUE(window.AddCall("1", "").ok());
-  ASSERT_TRUE(window.AddCall("2", "").ok());
-  const LPARAM below = MAKELPARAM(20, 200);  // the grid is 292 high, two rows end near 50
-  SendMessageA(window.grid_handle(), WM_LBUTTONDOWN, MK_LBUTTON, below);
-  SendMessageA(window.grid_handle(), WM_LBUTTONUP, 0, below);
-  EXPECT_EQ(window.GridSelectedRow(), 1);
+  for (const char* number : {"1", "2", "3"}) ASSERT_TRUE(window.AddCall(number, "").ok());
+  const auto click = [&](int y) {
+    SendMessageA(window.grid_handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, y));
+    SendMessageA(window.grid_handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
+  };
+  RECT first;
+  ASSERT_TRUE(ListView_GetItemRect(window.grid_handle(), 0, &first, LVIR_BOUNDS));
+  click((first.top + first.bottom) / 2);
+  ASSERT_EQ(window.GridSelectedRow(), 0);
+  click(200);  // the grid is 292 high, three rows end near 70
+  EXPECT_EQ(window.GridSelectedRow(), 0);
 }
 
 TEST_F(CallListWindowTest, LimparAsksAndClears) {
