@@ -1,7 +1,8 @@
 #!/bin/bash
 # The port setting stored with the wrong type (a REG_DWORD "Port"): at start the error box
 # says "Invalid data type for 'Port'" and the program keeps running; the user then picks
-# the port in the options dialog, which stores it properly, and calls are recorded.
+# the port in the options dialog, which stores it properly, and calls are recorded. Another
+# program held agenda.dat open meanwhile: its read error shows only after the options dialog.
 # Then a wrong "DesligAltif" with the port known, its error box left open: the timers run
 # under it, so the supervision sets the modem up a minute after start; two calls under the
 # box, 10 s apart, are each announced in a balloon and stored as they come, named from the
@@ -22,6 +23,13 @@ fakemodem_start --ring-interval 1000
 harness_map_port COM5
 "$WINE" reg add "$KEY" /v Port /t REG_DWORD /d 5 /f >/dev/null 2>&1
 "$WINE" reg add "$KEY" /v DesligAltif /d 0 /f >/dev/null 2>&1
+mkdir -p "$HARNESS_DIR/app"
+book="$HARNESS_DIR/app/agenda.dat"
+printf 'Ana;217000009\r\n' >"$book"
+timeout 120 "$WINE" "$FAULTS_REMOTE" hold "Z:${book//\//\\}" >"$HARNESS_DIR/hold.out" 2>&1 \
+  </dev/null &
+holder=$!
+harness_wait_for 10 "the hold on agenda.dat" grep -qx held "$HARNESS_DIR/hold.out"
 sonavi_start
 
 harness_wait_for 30 "the error box" faults_remote error-box
@@ -37,6 +45,12 @@ faults_remote tray || harness_fail "no tray icon"
 
 # The user chooses the port; the setting is stored as text and the modem is set up.
 faults_options_ok COM5
+# Only then the phone book's read error.
+harness_wait_for 10 "the phone book's error box" faults_remote error-box
+[[ "$(faults_error_box_text)" == "$(faults_remote syserr 32 | tr -d '\r\n')" ]] ||
+  harness_fail "error box says '$(faults_error_box_text)', not the sharing violation"
+harness_stop_pid "$holder"
+faults_remote dismiss || harness_fail "the error box did not close"
 faults_wait_ready 1 30
 "$WINE" reg query "$KEY" /v Port 2>/dev/null | tr -d '\r' | grep -Eq 'Port +REG_SZ +COM5$' ||
   harness_fail "Port not stored as text"
@@ -45,7 +59,6 @@ faults_wait_calls 216000001 1
 
 sonavi_stop
 "$WINE" reg add "$KEY" /v DesligAltif /t REG_DWORD /d 0 /f >/dev/null 2>&1
-printf 'Ana;217000009\r\n' >"$SONAVI_APP_DIR/agenda.dat"
 inits=$(harness_log_count '^[0-9]+ AT#CID=1$')
 sonavi_start
 harness_wait_for 30 "the error box" faults_remote error-box
