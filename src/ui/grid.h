@@ -2,8 +2,8 @@
 // so tables of any size show at once). Whole-row selection, grid lines, resizable
 // columns, rows 16 pixels high, no in-place editing and no type-ahead search: a typed
 // character leaves the current row where it is. The first row is the title row. A grid
-// with rows always has a current row: what would leave none selected (a click below the
-// last row, Ctrl+Space, Ctrl+click) selects the current row again.
+// with rows always has a current row: after any key or mouse input that leaves no row
+// selected (a click below the last row), the current row is selected again.
 #pragma once
 
 #include <windows.h>
