@@ -37,18 +37,19 @@ Grid::~Grid() {
 LRESULT CALLBACK Grid::ListProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                 DWORD_PTR grid) {
   const LRESULT result = DefSubclassProc(window, msg, wparam, lparam);
-  // After the user's mouse or key: the selected row is the current one, or, if none is
-  // selected, the current row is selected again.
   if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_LBUTTONDOWN && msg <= WM_MOUSELAST)) {
-    auto* self = reinterpret_cast<Grid*>(grid);
-    const int row = self->SelectedRow();
-    if (row >= 0) {
-      self->current_ = row;
-    } else {
-      self->Select(std::min(self->current_, self->rows_ - 1));
-    }
+    reinterpret_cast<Grid*>(grid)->KeepCurrentRow();
   }
   return result;
+}
+
+void Grid::KeepCurrentRow() {
+  const int row = SelectedRow();
+  if (row >= 0) {
+    current_ = row;
+  } else {
+    Select(std::min(current_, rows_ - 1));
+  }
 }
 
 Grid* Grid::FromHandle(HWND window) {
@@ -100,6 +101,12 @@ bool Grid::HandleNotify(NMHDR* header, LRESULT* result) {
       // The type-ahead search of a typed character: no row matches, the current row stays.
       *result = -1;
       return true;
+    case NM_CLICK:
+    case NM_RCLICK:
+      // Sent from inside the list view's button handling, before the window acts on the
+      // click (the popup menu of a right click runs there): the window sees it too.
+      KeepCurrentRow();
+      return false;
     default:
       return false;
   }
