@@ -63,9 +63,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   TForm1 form1(SystemCommApi(), registry);
   app.SetMainForm(&form1);
   Tfopcoes fopcoes(form1.settings(), registry, app);
-  Tfinserir finserir;
   Tfagenda fagenda(SystemFileSystem(), DataFilePath(exe_path, kPhoneBookFileName), UserLocale(),
-                   app, finserir, form1.settings());
+                   app, form1.settings());
+  Tfinserir finserir;
   Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
                      DataFilePath(exe_path, "listcham.dat"));
   Tfsobre fsobre;
@@ -75,7 +75,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     form1.monitor().SetModemReady(false);
     form1.monitor().Timer2Timer();
   });
-  fagenda.Link({.send_modem_command =
+  fagenda.Link({.entry_dialog = &finserir,
+                .send_modem_command =
                     [&form1](const std::string& command, int timeout_ms) {
                       return form1.monitor().SendModemCommand(command, timeout_ms);
                     },

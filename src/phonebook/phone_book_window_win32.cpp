@@ -20,9 +20,9 @@ constexpr int kPanelHeight = 49;
 }  // namespace
 
 Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-                   EntryDialog& entry_dialog, const Settings& settings)
+                   const Settings& settings)
     : settings_(settings),
-      actions_(files, std::move(path), locale, boxes, entry_dialog),
+      actions_(files, std::move(path), locale, boxes),
       dialer_(Dialer::Hooks{[this](const std::string& command, int timeout_ms) {
                               return links_.send_modem_command(command, timeout_ms);
                             },
@@ -102,11 +102,11 @@ void Tfagenda::Button1Click() {
 }
 
 void Tfagenda::badicionarClick() {
-  if (actions_.Add()) Refresh();
+  if (actions_.Add(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::beditarClick() {
-  if (actions_.Edit()) Refresh();
+  if (actions_.Edit(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::bremoverClick() {

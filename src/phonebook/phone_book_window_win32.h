@@ -34,8 +34,9 @@ class Tfagenda : public ui::Form {
     kPanel1,
   };
 
-  // What the window needs from the main window.
+  // What the window needs from the other windows.
   struct Links {
+    EntryDialog* entry_dialog = nullptr;  // for "Adicionar" and "Editar"
     // The blocking modem command exchange (command, time-out in ms) -> reply.
     std::function<std::string(const std::string& command, int timeout_ms)> send_modem_command;
     std::function<bool()> modem_ready;
@@ -45,9 +46,10 @@ class Tfagenda : public ui::Form {
 
   // Loads the phone book from path; shows nothing (see loaded()).
   Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-           EntryDialog& entry_dialog, const Settings& settings);
+           const Settings& settings);
   ~Tfagenda() override;
 
+  // Called once every window exists, before anything runs the message loop.
   void Link(Links links) { links_ = std::move(links); }
   // How loading the phone book went, for start-up to show.
   const Status& loaded() const { return loaded_; }
