@@ -123,6 +123,8 @@ void TForm1::CreateTrayIcon() {
 
 void TForm1::Agenda1Click() { ShowInFront(*links_.phone_book); }
 
+void TForm1::ListadeChamadas1Click() { ShowInFront(*links_.call_list); }
+
 void TForm1::FormCreate() {
   // The timers run from here on, also under the boxes and dialogs of start-up.
   timer1_->SetEnabled(true);
@@ -167,7 +169,7 @@ void TForm1::OnCommand(int id, int code, HWND) {
       Agenda1Click();
       break;
     case kListadeChamadas1:
-      ShowInFront(*links_.call_list);
+      ListadeChamadas1Click();
       break;
     case kOpes1:
       ShowModalOnce(*links_.options);

@@ -68,6 +68,7 @@ class TForm1 : public ui::Form, public MonitorHost {
  private:
   void CreateTrayIcon();
   void Agenda1Click();
+  void ListadeChamadas1Click();
 
   TSerialPort serial_port1_;
   Settings settings_;
