@@ -53,9 +53,8 @@ Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBox
         return std::string();
     }
   });
-  const Status loaded = calls_.LoadCallList();
+  loaded_ = calls_.LoadCallList();
   Refresh();
-  if (!loaded.ok()) boxes_.ShowError(loaded.message());
 }
 
 Tlistcham::~Tlistcham() {

@@ -23,6 +23,7 @@ class ScriptedBoxes : public MessageBoxes {
  public:
   int Show(const std::string& text, uint32_t flags) override {
     texts.push_back(text);
+    if (grid) selected_rows.push_back(ListView_GetNextItem(grid, -1, LVNI_SELECTED));
     last_flags = flags;
     if (answers.empty()) return kIdOk;
     const int answer = answers.front();
@@ -32,6 +33,8 @@ class ScriptedBoxes : public MessageBoxes {
   std::vector<std::string> texts;
   uint32_t last_flags = 0;
   std::deque<int> answers;
+  HWND grid = nullptr;  // when set, its selected row at each box goes to selected_rows
+  std::vector<int> selected_rows;
 };
 
 std::string WindowText(HWND window) {
@@ -151,6 +154,36 @@ TEST_F(CallListWindowTest, ShowingSelectsTheNewestAndEscapeHides) {
   window.Hide();
   window.Show();
   EXPECT_EQ(window.GridSelectedRow(), 3);
+}
+
+TEST_F(CallListWindowTest, AClickBelowTheRowsKeepsTheCurrentRow) {
+  Tlistcham& window = Open();
+  for (const char* number : {"1", "2", "3"}) ASSERT_TRUE(window.AddCall(number, "").ok());
+  const auto click = [&](int y) {
+    SendMessageA(window.grid_handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, y));
+    SendMessageA(window.grid_handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
+  };
+  RECT first;
+  ASSERT_TRUE(ListView_GetItemRect(window.grid_handle(), 0, &first, LVIR_BOUNDS));
+  click((first.top + first.bottom) / 2);
+  ASSERT_EQ(window.GridSelectedRow(), 0);
+  click(200);  // the grid is 292 high, three rows end near 70
+  EXPECT_EQ(window.GridSelectedRow(), 0);
+}
+
+// The list view runs the window's popup menu from inside its right button-down: the menu
+// and the question of its "Limpar" come with the current row selected.
+TEST_F(CallListWindowTest, ARightClickBelowTheRowsKeepsTheCurrentRowForItsMenu) {
+  Tlistcham& window = Open();
+  for (const char* number : {"1", "2", "3"}) ASSERT_TRUE(window.AddCall(number, "").ok());
+  boxes_.grid = window.grid_handle();
+  boxes_.answers = {kIdNo};
+  const LPARAM below = MAKELPARAM(20, 200);
+  PostMessageA(window.grid_handle(), WM_RBUTTONUP, 0, below);  // ends the list view's drag check
+  PostMessageA(window.grid_handle(), WM_KEYDOWN, VK_DOWN, 0);  // "Limpar" in the menu
+  PostMessageA(window.grid_handle(), WM_CHAR, '\r', 0);
+  SendMessageA(window.grid_handle(), WM_RBUTTONDOWN, MK_RBUTTON, below);
+  EXPECT_EQ(boxes_.selected_rows, std::vector<int>{2});
 }
 
 TEST_F(CallListWindowTest, LimparAsksAndClears) {

@@ -60,6 +60,7 @@ class PhoneBookWindow : public ::testing::Test {
     if (!file.empty()) std::ofstream(path_, std::ios::binary) << file;
     finserir_ = std::make_unique<Tfinserir>();
     Tfagenda::Links links;
+    links.entry_dialog = finserir_.get();
     links.send_modem_command = [this](const std::string& command, int timeout_ms) {
       commands_.push_back(command + "/" + std::to_string(timeout_ms));
       panel_visible_.push_back(PanelShown());
@@ -70,8 +71,8 @@ class PhoneBookWindow : public ::testing::Test {
     };
     links.modem_ready = [this] { return modem_ready_; };
     links.toggle_main_window = [this] { ++toggles_; };
-    fagenda_ =
-        std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, *finserir_, settings_, links);
+    fagenda_ = std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, settings_);
+    fagenda_->Link(links);
   }
 
   HWND Item(int id) const { return GetDlgItem(fagenda_->handle(), id); }
