@@ -73,7 +73,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (!fopcoes.Visible()) fopcoes.ShowModal();
   };
   fopcoes.ShowAtStartIfNoPort();
-  const std::string exe_path = ExecutablePath();
+  const FilePath exe_path = ExecutablePath();
   Tfinserir finserir;
   Tfagenda::Links phone_book_links;
   phone_book_links.send_modem_command = [&form1](const std::string& command, int timeout_ms) {
@@ -95,7 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TForm1::ForceForegroundWindow(fagenda.handle());
   };
   Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
-                     DataFilePath(exe_path, "listcham.dat"));
+                     DataFilePath(exe_path, L"listcham.dat"));
   links.add_call = [&listcham](const std::string& number, const std::string& name) {
     return listcham.AddCall(number, name);
   };

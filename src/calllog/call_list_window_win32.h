@@ -22,7 +22,7 @@ class Tlistcham : public ui::Form {
  public:
   // Loads the file at once; a read error shows in boxes' error box.
   Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-            const std::string& path);
+            const FilePath& path);
   ~Tlistcham() override;
 
   // Records a call in the grid and in the file. A failing file keeps the row and

@@ -33,12 +33,11 @@ bool AcceptEntry(const std::string& name_text, const std::string& phone_text, st
 // application's standard error box; the table keeps the change.
 class PhoneBookActions {
  public:
-  PhoneBookActions(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
+  PhoneBookActions(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
                    EntryDialog& dialog);
 
   PhoneBook& book() { return book_; }
   const PhoneBook& book() const { return book_; }
-  const std::string& path() const { return path_; }
 
   void Load();
   // Asks for a new entry, writes it at the end, sorts by name and saves.
@@ -56,7 +55,7 @@ class PhoneBookActions {
   void SortAndSave();
 
   FileSystem& files_;
-  std::string path_;
+  FilePath path_;
   Locale& locale_;
   MessageBoxes& boxes_;
   EntryDialog& dialog_;

@@ -19,7 +19,7 @@ constexpr int kPanelHeight = 49;
 
 }  // namespace
 
-Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
+Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
                    EntryDialog& entry_dialog, const Settings& settings, Links links)
     : settings_(settings),
       links_(std::move(links)),

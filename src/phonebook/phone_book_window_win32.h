@@ -43,7 +43,7 @@ class Tfagenda : public ui::Form {
   };
 
   // Loads the phone book from path; a read error goes to boxes.ShowError.
-  Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
+  Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
            EntryDialog& entry_dialog, const Settings& settings, Links links);
   ~Tfagenda() override;
 
