@@ -13,6 +13,8 @@ else()
 endif()
 configure_file(${PROJECT_SOURCE_DIR}/resources/sonavi.manifest.in
                ${CMAKE_BINARY_DIR}/resources/sonavi.manifest @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in
+               ${CMAKE_BINARY_DIR}/resources/version.h @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/resources)
 
 set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)
@@ -39,9 +41,10 @@ if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(SONAVI_INSTALLER ${CMAKE_BINARY_DIR}/sonavi-${PROJECT_VERSION}-instalador.exe)
   add_custom_command(OUTPUT ${SONAVI_INSTALLER}
     COMMAND makensis -V2 -WX -DEXE64=$<TARGET_FILE:sonavi> -DEXE32=${SONAVI_EXE32}
+            -DVERSION_H=${CMAKE_BINARY_DIR}/resources/version.h
             -DOUTFILE=${SONAVI_INSTALLER} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
     DEPENDS sonavi ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
-            ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${PROJECT_SOURCE_DIR}/resources/version.h
+            ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${CMAKE_BINARY_DIR}/resources/version.h
             ${PROJECT_SOURCE_DIR}/NOTICE.txt
     VERBATIM)
   add_custom_target(installer ALL DEPENDS ${SONAVI_INSTALLER})

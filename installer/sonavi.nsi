@@ -3,7 +3,8 @@
 ; One installer for 32-bit and 64-bit Windows: it installs the 64-bit exe where the system
 ; runs it, the 32-bit one elsewhere.
 ;
-;   makensis -DEXE64=<x86_64 sonavi.exe> -DEXE32=<i686 sonavi.exe> -DOUTFILE=<setup.exe> sonavi.nsi
+;   makensis -DEXE64=<x86_64 sonavi.exe> -DEXE32=<i686 sonavi.exe> -DVERSION_H=<the build's
+;            resources/version.h> -DOUTFILE=<setup.exe> sonavi.nsi
 ;
 ; Silent switches: /S installs or uninstalls without questions; the uninstaller's
 ; /APAGARDADOS also deletes the phone book, the call list and the settings.
@@ -22,7 +23,8 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include x64.nsh
 
-!searchparse /file "..\resources\version.h" `#define SONAVI_VERSION_TEXT "` VERSION `"`
+; The version as the build made it for the program.
+!searchparse /file "${VERSION_H}" `#define SONAVI_VERSION_TEXT "` VERSION `"`
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "Software\Borvane\Sonavi"

@@ -8,8 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 scripts/deps.sh
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' resources/version.h)
-setup=sonavi-$version-instalador.exe
 if [[ -n "$(git status --porcelain)" ]]; then
   echo "uncommitted changes: commit them first (the second build is made from the commit)" >&2
   exit 1
@@ -26,6 +24,9 @@ build() {
   cmake --build "$2/x86_64" -j2 --target sonavi installer
 }
 build "$ROOT" "$ROOT/build/release"
+# The version the build made from CMakeLists.txt.
+version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' build/release/x86_64/resources/version.h)
+setup=sonavi-$version-instalador.exe
 again=$ROOT/build/release-again
 rm -rf "$again"
 git clone -q --no-checkout "$ROOT" "$again/src"

@@ -54,7 +54,7 @@ fakemodem_control "call 219876543 1"
 harness_wait_for 20 "the call in $app/listcham.dat" grep -q ';219876543;Ana' "$app/listcham.dat"
 
 # "Sobre...": the version of the exe's own version resource.
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' "$SONAVI_SOURCE/resources/version.h")
+version=$(sonavi_version)
 ui_tray_click right
 ui_menu_pick 4
 ui_wait_window 10 "About..." "Version ${version%.*.*}   ($version)"

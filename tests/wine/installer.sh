@@ -109,7 +109,7 @@ cmp -s "$app/NOTICE.txt" "$SONAVI_SOURCE/NOTICE.txt" || harness_fail "no NOTICE.
   harness_fail "Run value: '$(wine_reg_value "$run_key" Sonavi)'"
 entry=$(reg_values "$entry_key")
 harness_log "Apps & features entry:"$'\n'"$entry"
-for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ 1.0.2.117" \
+for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ $(sonavi_version)" \
   "Publisher REG_SZ Borvane" "DisplayIcon REG_SZ $app_win\\sonavi.exe,0" \
   "InstallLocation REG_SZ $app_win" "UninstallString REG_SZ \"$app_win\\desinstalar.exe\"" \
   "QuietUninstallString REG_SZ \"$app_win\\desinstalar.exe\" /S" \
