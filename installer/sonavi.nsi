@@ -23,8 +23,9 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include x64.nsh
 
-; The version as the build made it for the program.
+; The version and the makers' notice as the build made them for the program.
 !searchparse /file "${VERSION_H}" `#define SONAVI_VERSION_TEXT "` VERSION `"`
+!searchparse /file "${VERSION_H}" `#define SONAVI_LEGAL_COPYRIGHT "` LEGAL_COPYRIGHT `"`
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "Software\Borvane\Sonavi"
@@ -44,7 +45,7 @@ VIAddVersionKey /LANG=2070 "CompanyName" "Borvane"
 VIAddVersionKey /LANG=2070 "FileDescription" "Instalação do Sonavi"
 VIAddVersionKey /LANG=2070 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2070 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=2070 "LegalCopyright" "Borvane"
+VIAddVersionKey /LANG=2070 "LegalCopyright" "${LEGAL_COPYRIGHT}"
 
 !define MUI_ICON "..\resources\sonavi.ico"
 !define MUI_UNICON "..\resources\sonavi.ico"

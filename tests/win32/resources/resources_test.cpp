@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "../../../resources/resource_ids.h"
+#include "version.h"
 
 namespace {
 
@@ -49,6 +53,27 @@ TEST(EmbeddedResources, CarriesTheApplicationManifest) {
   const std::string manifest(bytes, size);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+}
+
+// The texts Windows shows in the file's properties, read back from the file on disk.
+TEST(EmbeddedResources, VersionTextsNameTheVersionAndTheMakersNotice) {
+  wchar_t path[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  DWORD handle = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path, &handle));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  const auto text = [&info](const char* name) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::string key = std::string("\\StringFileInfo\\081604E4\\") + name;
+    if (!VerQueryValueA(info.data(), key.c_str(), &value, &length) || length == 0)
+      return std::string();
+    return std::string(static_cast<const char*>(value));
+  };
+  EXPECT_EQ(text("FileVersion"), SONAVI_VERSION_TEXT);
+  EXPECT_EQ(text("ProductVersion"), SONAVI_VERSION_TEXT);
+  EXPECT_EQ(text("LegalCopyright"), SONAVI_LEGAL_COPYRIGHT);  // the about window's line
 }
 
 }  // namespace
