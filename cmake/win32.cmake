@@ -34,6 +34,19 @@ sonavi_target(sonavi)
 target_link_libraries(sonavi PRIVATE sonavi_win32)
 target_link_options(sonavi PRIVATE -static -mwindows $<$<CONFIG:Release,MinSizeRel>:-s>)
 
+# The texts that go with the program in the zips and the install folder: README.txt (the
+# users' parts of README.md), NOTICE.txt and LICENSE.txt, with Windows line ends.
+set(SONAVI_TEXTS_DIR ${CMAKE_BINARY_DIR}/windows-texts)
+set(SONAVI_TEXTS ${SONAVI_TEXTS_DIR}/README.txt ${SONAVI_TEXTS_DIR}/NOTICE.txt
+                 ${SONAVI_TEXTS_DIR}/LICENSE.txt)
+add_custom_command(OUTPUT ${SONAVI_TEXTS}
+  COMMAND bash ${PROJECT_SOURCE_DIR}/installer/windows_texts.sh ${PROJECT_SOURCE_DIR}
+          ${PROJECT_VERSION} ${SONAVI_TEXTS_DIR}
+  DEPENDS ${PROJECT_SOURCE_DIR}/installer/windows_texts.sh ${PROJECT_SOURCE_DIR}/README.md
+          ${PROJECT_SOURCE_DIR}/NOTICE.txt ${PROJECT_SOURCE_DIR}/LICENSE
+  VERBATIM)
+add_custom_target(windows_texts ALL DEPENDS ${SONAVI_TEXTS})
+
 # The installer (NSIS): one for both kinds of Windows, so it needs the 32-bit build's exe
 # too (SONAVI_EXE32, from a build with cmake/mingw-w64-i686.cmake).
 set(SONAVI_EXE32 "" CACHE FILEPATH "The 32-bit build's sonavi.exe, for the installer")
@@ -41,11 +54,11 @@ if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(SONAVI_INSTALLER ${CMAKE_BINARY_DIR}/sonavi-${PROJECT_VERSION}-instalador.exe)
   add_custom_command(OUTPUT ${SONAVI_INSTALLER}
     COMMAND makensis -V2 -WX -DEXE64=$<TARGET_FILE:sonavi> -DEXE32=${SONAVI_EXE32}
-            -DVERSION_H=${CMAKE_BINARY_DIR}/resources/version.h
+            -DVERSION_H=${CMAKE_BINARY_DIR}/resources/version.h -DTEXTS=${SONAVI_TEXTS_DIR}
             -DOUTFILE=${SONAVI_INSTALLER} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
     DEPENDS sonavi ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
             ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${CMAKE_BINARY_DIR}/resources/version.h
-            ${PROJECT_SOURCE_DIR}/NOTICE.txt
+            ${SONAVI_TEXTS}
     VERBATIM)
   add_custom_target(installer ALL DEPENDS ${SONAVI_INSTALLER})
 endif()
@@ -85,7 +98,7 @@ foreach(scenario IN LISTS wine_scenarios)
   get_filename_component(name ${scenario} NAME_WE)
   add_test(NAME wine_${name} COMMAND bash ${scenario})
   set_tests_properties(wine_${name} PROPERTIES TIMEOUT 600
-    ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_INSTALLER=${SONAVI_INSTALLER};SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
+    ENVIRONMENT "SONAVI_EXE=$<TARGET_FILE:sonavi>;SONAVI_EXE32=${SONAVI_EXE32};SONAVI_INSTALLER=${SONAVI_INSTALLER};SONAVI_FAKEMODEM=${SONAVI_FAKEMODEM};SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
 endforeach()
 
 # The Windows program that the Wine benchmarks time.

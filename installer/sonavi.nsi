@@ -1,13 +1,18 @@
 ; Sonavi's installer: per user, no administrator rights, into
 ; %LOCALAPPDATA%\Programs\Sonavi, where the program can write its data files beside itself.
-; One installer for 32-bit and 64-bit Windows: it installs the 64-bit exe where the system
-; runs it, the 32-bit one elsewhere.
+; One installer for 32-bit and 64-bit Windows: it installs the 64-bit exe on Windows for x64
+; processors, the 32-bit one elsewhere (Windows on ARM included, where Windows 10 runs no
+; x64 programs).
 ;
 ;   makensis -DEXE64=<x86_64 sonavi.exe> -DEXE32=<i686 sonavi.exe> -DVERSION_H=<the build's
-;            resources/version.h> -DOUTFILE=<setup.exe> sonavi.nsi
+;            resources/version.h> -DTEXTS=<the build's windows-texts folder>
+;            -DOUTFILE=<setup.exe> sonavi.nsi
 ;
 ; Silent switches: /S installs or uninstalls without questions; the uninstaller's
-; /APAGARDADOS also deletes the phone book, the call list and the settings.
+; /APAGARDADOS also deletes the phone book, the call list and the settings. The uninstall
+; entry's silent command runs the uninstaller in place ("_?=" and the install folder), so
+; that it returns when it has finished, with its exit code (the plain /S goes on from a
+; copy of itself and returns at once).
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -142,12 +147,14 @@ Section "Sonavi"
   ; Over an earlier installation only the program files are replaced: agenda.dat,
   ; listcham.dat and the settings stay.
   ClearErrors
-  ${If} ${RunningX64}
+  ${If} ${IsNativeAMD64}
     File "/oname=sonavi.exe" "${EXE64}"
   ${Else}
     File "/oname=sonavi.exe" "${EXE32}"
   ${EndIf}
-  File "..\NOTICE.txt"
+  File "${TEXTS}\README.txt"
+  File "${TEXTS}\NOTICE.txt"
+  File "${TEXTS}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "$(WriteFailed)" /SD IDOK
@@ -168,7 +175,7 @@ Section "Sonavi"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\sonavi.exe,0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S _?=$INSTDIR'
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
@@ -178,6 +185,28 @@ SectionEnd
 Function un.onInit
   StrCpy $DeleteData 0
   ${GetParameters} $0
+  ; The copy that finishes an uninstall run in place (see the end of the section): once
+  ; that process (its id follows /FINALIZAR=) has ended, the uninstaller and the folder,
+  ; if empty, go.
+  ClearErrors
+  ${GetOptions} $0 "/FINALIZAR=" $1
+  ${IfNot} ${Errors}
+    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'  ; SYNCHRONIZE
+    ${If} $2 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p r2, i 60000) i'
+      System::Call 'kernel32::CloseHandle(p r2)'
+    ${EndIf}
+    ; The ended program's file may stay locked for a moment.
+    ${For} $3 1 50
+      Delete "$INSTDIR\${UNINSTALLER}"
+      ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Next}
+    RMDir "$INSTDIR"
+    Quit
+  ${EndIf}
   ClearErrors
   ${GetOptions} $0 "/APAGARDADOS" $1
   ${IfNot} ${Errors}
@@ -213,7 +242,9 @@ Section "Uninstall"
     SetErrorLevel 2
     Abort
   ${EndIf}
+  Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\NOTICE.txt"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
   Delete "$SMPROGRAMS\Sonavi.lnk"
   DeleteRegValue HKCU "${RUN_KEY}" "Sonavi"
@@ -226,6 +257,16 @@ Section "Uninstall"
     Delete "$INSTDIR\listcham.dat.tmp"
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "Software\Borvane"
+  ${EndIf}
+  ; Run in place (the silent command of the entry), the uninstaller cannot delete its own
+  ; file: a copy of it in the temporary folder, where the usual run from a copy leaves that
+  ; copy too, deletes it as soon as this process has ended.
+  ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    GetTempFileName $0
+    CopyFiles /SILENT "$EXEPATH" "$0.exe"
+    Delete $0
+    System::Call 'kernel32::GetCurrentProcessId() i .r1'
+    Exec '"$0.exe" /FINALIZAR=$1 _?=$INSTDIR'
   ${EndIf}
   ; Only when empty: kept data keeps the folder.
   RMDir "$INSTDIR"

@@ -1,6 +1,6 @@
 #!/bin/bash
-# Builds the release in out/: the installer (one for 32-bit and 64-bit Windows), a portable
-# zip per architecture (sonavi.exe, README.md and its pictures, NOTICE.txt) and SHA256SUMS.
+# Builds the release in out/ (scripts/package.sh): the installer (one for 32-bit and 64-bit
+# Windows), a portable zip per architecture and SHA256SUMS.
 # The exes and the installer are built twice, the second time from scratch in a clone of the
 # commit at another path, and must come out byte for byte the same and hold neither source
 # path. Run it on a committed tree. Prints the files and their sizes.
@@ -45,20 +45,5 @@ for f in i686/sonavi.exe x86_64/sonavi.exe; do
   done
 done
 
-rm -rf out && mkdir -p out
-cp "build/release/x86_64/$setup" out/
-# The zips' entries carry the date of the last commit, so they are reproducible too.
-export TZ=UTC
-stamp=$(git log -1 --format=%cd --date=format-local:%Y%m%d%H%M.%S 2>/dev/null || echo 202601010000)
-for arch in win32:i686 win64:x86_64; do
-  dir=out/sonavi-$version
-  mkdir -p "$dir/docs/screenshots"
-  cp "build/release/${arch#*:}/sonavi.exe" README.md NOTICE.txt "$dir/"
-  cp docs/screenshots/*.png "$dir/docs/screenshots/"
-  chmod -R u=rwX,go=rX "$dir"
-  find "$dir" -exec touch -t "$stamp" {} +
-  (cd out && find "sonavi-$version" | LC_ALL=C sort | zip -qX "sonavi-$version-${arch%:*}.zip" -@)
-  rm -rf "$dir"
-done
-(cd out && sha256sum "$setup" sonavi-*.zip >SHA256SUMS)
+scripts/package.sh out build/release/x86_64 build/release/i686/sonavi.exe
 ls -l out/
