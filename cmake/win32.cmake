@@ -61,6 +61,11 @@ if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
             ${SONAVI_TEXTS}
     VERBATIM)
   add_custom_target(installer ALL DEPENDS ${SONAVI_INSTALLER})
+  # What scripts/package.sh publishes (zips, SHA256SUMS, winget manifest), made from this
+  # build.
+  add_test(NAME release_packages COMMAND bash ${PROJECT_SOURCE_DIR}/tests/release/packages.sh)
+  set_tests_properties(release_packages PROPERTIES ENVIRONMENT
+    "SONAVI_BUILD=${CMAKE_BINARY_DIR};SONAVI_EXE32=${SONAVI_EXE32};SONAVI_SOURCE=${PROJECT_SOURCE_DIR}")
 endif()
 
 # GoogleTest from Debian's sources, built with this toolchain.

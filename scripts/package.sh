@@ -8,6 +8,9 @@
 #       and LICENSE.txt; the entries carry the date of the last commit, so that the same
 #       commit gives the same zips
 #   SHA256SUMS
+#   winget/: the winget manifest of the installer (installer/winget_manifest.sh), which
+#       is to be downloaded from SONAVI_DOWNLOAD_URL (a folder; by default
+#       https://www.borvane.pt/sonavi/VERSION)
 #
 #   scripts/package.sh OUT BUILD64 EXE32
 set -euo pipefail
@@ -38,3 +41,6 @@ for arch in win32 win64; do
   rm -rf "${out:?}/$name"
 done
 (cd "$out" && sha256sum "$setup" sonavi-*.zip >SHA256SUMS)
+bash "$source_dir/installer/winget_manifest.sh" "$build/resources/version.h" "$out/$setup" \
+  "${SONAVI_DOWNLOAD_URL:-https://www.borvane.pt/sonavi/$version}/$setup" \
+  "$source_dir/CHANGELOG.md" "$out/winget"

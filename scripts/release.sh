@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the release in out/ (scripts/package.sh): the installer (one for 32-bit and 64-bit
-# Windows), a portable zip per architecture and SHA256SUMS.
+# Windows), a portable zip per architecture, SHA256SUMS and the winget manifest.
 # The exes and the installer are built twice, the second time from scratch in a clone of the
 # commit at another path, and must come out byte for byte the same and hold neither source
 # path. Run it on a committed tree. Prints the files and their sizes.
@@ -46,4 +46,4 @@ for f in i686/sonavi.exe x86_64/sonavi.exe; do
 done
 
 scripts/package.sh out build/release/x86_64 build/release/i686/sonavi.exe
-ls -l out/
+ls -l out/ out/winget/
