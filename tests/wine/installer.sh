@@ -126,13 +126,10 @@ grep -Eq '^EstimatedSize REG_DWORD 0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail 
 # The entry's silent uninstall command, run as a package manager runs it: the program and
 # its arguments as written in the registry.
 quiet_uninstall() {
-  local line program
-  line=$(wine_reg_value "$entry_key" QuietUninstallString)
-  line=${line#REG_SZ }
-  program=${line#\"}
-  program=${program%%\"*}
-  read -r -a arguments <<<"${line#\"$program\"}"
-  "$WINE" "$program" "${arguments[@]}" </dev/null >/dev/null 2>&1
+  [[ "$(wine_reg_value "$entry_key" QuietUninstallString)" =~ ^REG_SZ\ \"([^\"]+)\"\ (.*)$ ]] ||
+    return 99
+  read -r -a arguments <<<"${BASH_REMATCH[2]}"
+  "$WINE" "${BASH_REMATCH[1]}" "${arguments[@]}" </dev/null >/dev/null 2>&1
 }
 
 # The installed program: the modem prepared, a call recorded in the install folder.
