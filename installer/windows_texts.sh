@@ -19,12 +19,12 @@ crlf() { sed 's/\r$//; s/$/\r/'; }
   printf '\xEF\xBB\xBFSonavi %s\n\n' "$version"
   awk '
     /^<!-- \/windows-readme -->$/ { on = 0; next }
-    /^<!-- windows-readme -->$/ { on = 1; if (blocks++) print ""; next }
+    /^<!-- windows-readme -->$/ { on = 1; if (blocks++ && last != "") print last = ""; next }
     !on { next }
     # A picture on a line of its own goes, with the blank line after it.
     /^!\[[^]]*\]\([^)]*\)$/ { picture = 1; next }
     picture && /^$/ { picture = 0; next }
-    { picture = 0; print }
+    { picture = 0; print last = $0 }
   ' "$source/README.md" |
     sed -E 's/\[([^]]*)\]\([^)]*\)/\1/g' |
     sed "s/<version>/$version/g; s/<versão>/$version/g"
