@@ -124,13 +124,12 @@ done
 grep -Eq '^EstimatedSize REG_DWORD 0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail "no EstimatedSize"
 
 # The entry's silent uninstall command, run as a package manager runs it: the program and
-# its arguments as written in the registry.
-quiet_uninstall() {
-  [[ "$(wine_reg_value "$entry_key" QuietUninstallString)" =~ ^REG_SZ\ \"([^\"]+)\"\ (.*)$ ]] ||
-    return 99
-  read -r -a arguments <<<"${BASH_REMATCH[2]}"
-  "$WINE" "${BASH_REMATCH[1]}" "${arguments[@]}" </dev/null >/dev/null 2>&1
-}
+# its arguments as written in the registry (the same at every install).
+[[ "$(wine_reg_value "$entry_key" QuietUninstallString)" =~ ^REG_SZ\ \"([^\"]+)\"\ (.*)$ ]] ||
+  harness_fail "QuietUninstallString is not a quoted program with its arguments"
+quiet_program=${BASH_REMATCH[1]}
+read -r -a quiet_arguments <<<"${BASH_REMATCH[2]}"
+quiet_uninstall() { "$WINE" "$quiet_program" "${quiet_arguments[@]}" </dev/null >/dev/null 2>&1; }
 
 # The installed program: the modem prepared, a call recorded in the install folder.
 printf 'Ana;219876543\r\n' >"$app/agenda.dat"
