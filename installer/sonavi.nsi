@@ -185,26 +185,25 @@ SectionEnd
 Function un.onInit
   StrCpy $DeleteData 0
   ${GetParameters} $0
-  ; The copy that finishes an uninstall run in place (see the end of the section): once
-  ; that process (its id follows /FINALIZAR=) has ended, the uninstaller and the folder,
-  ; if empty, go.
+  ; The copy that finishes an uninstall run in place (see the end of the section): it
+  ; deletes the uninstaller as soon as that process has ended and its file can go, trying
+  ; for up to a minute, then the folder if empty. It stops as soon as the entry names an
+  ; install folder again: a new installation has begun there, whose files are not its own.
   ClearErrors
-  ${GetOptions} $0 "/FINALIZAR=" $1
+  ${GetOptions} $0 "/FINALIZAR" $1
   ${IfNot} ${Errors}
-    System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r1) p .r2'  ; SYNCHRONIZE
-    ${If} $2 P<> 0
-      System::Call 'kernel32::WaitForSingleObject(p r2, i 60000) i'
-      System::Call 'kernel32::CloseHandle(p r2)'
-    ${EndIf}
-    ; The ended program's file may stay locked for a moment.
-    ${For} $3 1 50
+    ${For} $1 1 600
+      ReadRegStr $2 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+      ${If} $2 != ""
+        Quit
+      ${EndIf}
       Delete "$INSTDIR\${UNINSTALLER}"
       ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
-        ${Break}
+        RMDir "$INSTDIR"
+        Quit
       ${EndIf}
       Sleep 100
     ${Next}
-    RMDir "$INSTDIR"
     Quit
   ${EndIf}
   ClearErrors
@@ -260,13 +259,14 @@ Section "Uninstall"
   ${EndIf}
   ; Run in place (the silent command of the entry), the uninstaller cannot delete its own
   ; file: a copy of it in the temporary folder, where the usual run from a copy leaves that
-  ; copy too, deletes it as soon as this process has ended.
+  ; copy too, deletes it once this process has ended.
   ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
     GetTempFileName $0
     CopyFiles /SILENT "$EXEPATH" "$0.exe"
     Delete $0
-    System::Call 'kernel32::GetCurrentProcessId() i .r1'
-    Exec '"$0.exe" /FINALIZAR=$1 _?=$INSTDIR'
+    ; Started outside the install folder, which it may then remove.
+    SetOutPath "$TEMP"
+    Exec '"$0.exe" /FINALIZAR _?=$INSTDIR'
   ${EndIf}
   ; Only when empty: kept data keeps the folder.
   RMDir "$INSTDIR"
