@@ -189,21 +189,24 @@ Function un.onInit
   ; deletes the uninstaller as soon as that process has ended and its file can go, trying
   ; for up to a minute, then the folder if empty. It stops as soon as the entry names an
   ; install folder again: a new installation has begun there, whose files are not its own.
+  ; Its own file goes a moment after it has ended, deleted by a hidden command prompt.
   ClearErrors
   ${GetOptions} $0 "/FINALIZAR" $1
   ${IfNot} ${Errors}
     ${For} $1 1 600
       ReadRegStr $2 HKCU "${UNINSTALL_KEY}" "InstallLocation"
       ${If} $2 != ""
-        Quit
+        ${Break}
       ${EndIf}
       Delete "$INSTDIR\${UNINSTALLER}"
       ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
         RMDir "$INSTDIR"
-        Quit
+        ${Break}
       ${EndIf}
       Sleep 100
     ${Next}
+    SetOutPath "$TEMP"  ; the prompt's working folder, not the install folder
+    ExecShell "" "$SYSDIR\cmd.exe" '/d /c ping -n 3 127.0.0.1 >nul & del "$EXEPATH"' SW_HIDE
     Quit
   ${EndIf}
   ClearErrors
@@ -258,15 +261,23 @@ Section "Uninstall"
     DeleteRegKey /ifempty HKCU "Software\Borvane"
   ${EndIf}
   ; Run in place (the silent command of the entry), the uninstaller cannot delete its own
-  ; file: a copy of it in the temporary folder, where the usual run from a copy leaves that
-  ; copy too, deletes it once this process has ended.
+  ; file: a copy of it in the temporary folder deletes it once this process has ended.
+  ; Without that copy, the uninstaller stays in the folder.
   ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
     GetTempFileName $0
-    CopyFiles /SILENT "$EXEPATH" "$0.exe"
-    Delete $0
-    ; Started outside the install folder, which it may then remove.
-    SetOutPath "$TEMP"
-    Exec '"$0.exe" /FINALIZAR _?=$INSTDIR'
+    ${If} $0 != ""
+      ClearErrors
+      CopyFiles /SILENT "$EXEPATH" "$0.exe"
+      ${IfNot} ${Errors}
+        ; Started outside the install folder, which it may then remove.
+        SetOutPath "$TEMP"
+        Exec '"$0.exe" /FINALIZAR _?=$INSTDIR'
+      ${EndIf}
+      ${If} ${Errors}
+        Delete "$0.exe"
+      ${EndIf}
+      Delete $0
+    ${EndIf}
   ${EndIf}
   ; Only when empty: kept data keeps the folder.
   RMDir "$INSTDIR"

@@ -12,9 +12,10 @@
 # - the entry's silent uninstall command, run as a package manager runs it, returns only
 #   when it has finished, with its real exit code: it waits while the program runs; then
 #   program, texts, uninstaller, shortcut, Run value and entry are gone, data and settings
-#   kept; with no data the folder goes too; a program it cannot delete ends it with exit
-#   code 2 and everything registered kept; with /APAGARDADOS (here the plain /S, which
-#   returns at once) the data, the settings and the folder go too.
+#   kept; with no data the folder goes too; nothing of it is left in %TEMP%; a program it
+#   cannot delete ends it with exit code 2 and everything registered kept; with
+#   /APAGARDADOS (here the plain /S, which returns at once) the data, the settings and the
+#   folder go too.
 # (Windows on ARM, which gets the 32-bit program, cannot be shown under Wine.)
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
@@ -48,6 +49,7 @@ rm -rf "$app" "$shortcut"
 "$WINE" reg delete "$run_key" /v Sonavi /f >/dev/null 2>&1 || true
 "$WINE" reg delete "$entry_key" /f >/dev/null 2>&1 || true
 wine_clear_settings
+rm -f "$temp"/ns*.tmp.exe
 
 # reg query's values of a key, one "NAME TYPE DATA" a line.
 reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +//; s/ {2,}/ /gp'; }
@@ -206,6 +208,9 @@ harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app" ]] && entry
 quiet_uninstall || harness_fail "the silent uninstall failed (exit code $?)"
 entry_gone || harness_fail "the silent uninstall returned before removing the entry"
 harness_wait_for 10 "the install folder to go" eval '[[ ! -e "$app" ]]'
+# The copies in the temporary folder that deleted the uninstaller go too.
+harness_wait_for 15 "the uninstaller's copies in $temp to go" \
+  eval '! compgen -G "$temp/ns*.tmp.exe"'
 
 # In a 32-bit Wine prefix (a 32-bit Windows) the installer installs the 32-bit program.
 if [[ -n "${SONAVI_EXE32:-}" && -x /usr/lib/wine/wine ]]; then
