@@ -15,6 +15,8 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/sonavi.manifest.in
                ${CMAKE_BINARY_DIR}/resources/sonavi.manifest @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in
                ${CMAKE_BINARY_DIR}/resources/version.h @ONLY)
+# The version for the scripts (release, packages, tests): one line in the build folder.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/VERSION CONTENT "@PROJECT_VERSION@\n" @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/resources)
 
 set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)

@@ -3,14 +3,14 @@
 # the community repository takes): Borvane.Sonavi.yaml (version),
 # Borvane.Sonavi.installer.yaml and Borvane.Sonavi.locale.pt-PT.yaml (default locale).
 # The installer is a per-user NSIS installer for x64 and x86 (the same file for both);
-# the release notes are the version's section of CHANGELOG.md.
+# the release notes are the version's section of CHANGELOG.md, the copyright the licence's.
 #
-#   installer/winget_manifest.sh VERSION_H INSTALLER INSTALLER_URL CHANGELOG OUT_DIR
+#   installer/winget_manifest.sh VERSION INSTALLER INSTALLER_URL OUT_DIR
 set -euo pipefail
-version_h=$1 installer=$2 url=$3 changelog=$4 out=$5
-define() { sed -n "s/^#define $1 \"\\(.*\\)\"\$/\\1/p" "$version_h"; }
-version=$(define SONAVI_VERSION_TEXT)
-copyright=$(define SONAVI_LEGAL_COPYRIGHT)
+version=$1 installer=$2 url=$3 out=$4
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+changelog=$source_dir/CHANGELOG.md
+copyright=$(grep -m 1 '^Copyright ' "$source_dir/LICENSE")
 sha256=$(sha256sum "$installer" | cut -d ' ' -f 1 | tr a-f A-F)
 id=Borvane.Sonavi
 schema=1.28.0

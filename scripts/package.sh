@@ -1,7 +1,6 @@
 #!/bin/bash
 # Puts together in OUT what is published for Windows users, from a 64-bit build folder
-# (its sonavi.exe, installer, resources/version.h and windows-texts/) and the 32-bit
-# build's sonavi.exe:
+# (its sonavi.exe, installer, VERSION and windows-texts/) and the 32-bit build's sonavi.exe:
 #   sonavi-VERSION-instalador.exe
 #   sonavi-VERSION-win32.zip, sonavi-VERSION-win64.zip: each unpacks into a folder of its
 #       own, sonavi-VERSION-win32/ or -win64/, holding sonavi.exe, README.txt, NOTICE.txt
@@ -16,7 +15,7 @@
 set -euo pipefail
 out=$1 build=$2 exe32=$3
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' "$build/resources/version.h")
+version=$(<"$build/VERSION")
 setup=sonavi-$version-instalador.exe
 
 rm -rf "$out"
@@ -41,6 +40,5 @@ for arch in win32 win64; do
   rm -rf "${out:?}/$name"
 done
 (cd "$out" && sha256sum "$setup" sonavi-*.zip >SHA256SUMS)
-bash "$source_dir/installer/winget_manifest.sh" "$build/resources/version.h" "$out/$setup" \
-  "${SONAVI_DOWNLOAD_URL:-https://www.borvane.pt/sonavi/$version}/$setup" \
-  "$source_dir/CHANGELOG.md" "$out/winget"
+bash "$source_dir/installer/winget_manifest.sh" "$version" "$out/$setup" \
+  "${SONAVI_DOWNLOAD_URL:-https://www.borvane.pt/sonavi/$version}/$setup" "$out/winget"

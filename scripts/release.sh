@@ -25,7 +25,7 @@ build() {
 }
 build "$ROOT" "$ROOT/build/release"
 # The version the build made from CMakeLists.txt.
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' build/release/x86_64/resources/version.h)
+version=$(<build/release/x86_64/VERSION)
 setup=sonavi-$version-instalador.exe
 again=$ROOT/build/release-again
 rm -rf "$again"

@@ -21,7 +21,7 @@ fail() {
 
 rm -rf "$scratch"
 bash "$SONAVI_SOURCE/scripts/package.sh" "$out" "$SONAVI_BUILD" "$SONAVI_EXE32"
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' "$SONAVI_BUILD/resources/version.h")
+version=$(<"$SONAVI_BUILD/VERSION")
 setup=sonavi-$version-instalador.exe
 
 (cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"

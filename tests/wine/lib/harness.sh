@@ -198,7 +198,7 @@ harness_run_win32_tests() {
 }
 
 sonavi_version() {
-  sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' "$SONAVI_BUILD/resources/version.h"
+  cat "$SONAVI_BUILD/VERSION"
 }
 
 harness_fail() {
