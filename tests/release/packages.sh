@@ -2,11 +2,11 @@
 # What scripts/package.sh publishes, made from this build (SONAVI_BUILD, with the 32-bit
 # exe SONAVI_EXE32), as a Windows user and a package manager meet it:
 # - each zip unpacks into a folder of its own holding its own architecture's sonavi.exe,
-#   README.txt, NOTICE.txt and LICENSE.txt, and SHA256SUMS holds the right sums;
+#   README.txt, NOTICE.txt and LICENSE.txt;
 # - the texts are Windows text (CR LF), and README.txt points to nothing that is not
 #   there (no links, no pictures, no repository paths) and names the version;
-# - the winget manifest has every field its schema (1.28.0) requires, with the values
-#   that schema allows, the installer's SHA-256 and the silent switches.
+# - the winget manifest has every field its schema (1.28.0) requires and the installer's
+#   SHA-256.
 set -euo pipefail
 : "${SONAVI_SOURCE:=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 : "${SONAVI_BUILD:=$SONAVI_SOURCE/build/win32}"
@@ -24,7 +24,6 @@ bash "$SONAVI_SOURCE/scripts/package.sh" "$out" "$SONAVI_BUILD" "$SONAVI_EXE32"
 version=$(<"$SONAVI_BUILD/VERSION")
 setup=sonavi-$version-instalador.exe
 
-(cd "$out" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
 for arch in win32:$SONAVI_EXE32 win64:$SONAVI_BUILD/sonavi.exe; do
   zip=$out/sonavi-$version-${arch%%:*}.zip folder=sonavi-$version-${arch%%:*}
   [[ -f "$zip" ]] || { fail "no ${zip##*/}"; continue; }
@@ -49,54 +48,32 @@ for arch in win32:$SONAVI_EXE32 win64:$SONAVI_BUILD/sonavi.exe; do
   grep -q "$setup" "$readme" || fail "README.txt does not name $setup"
 done
 
-# The winget manifest: a reader for the plain YAML it is written in. `field FILE KEY` is a
-# top-level value; `installer_field N KEY` a value of the Nth entry of Installers.
-manifests=$out/winget
+# The winget manifest: in each file the keys its schema (1.28.0) requires, at least as long
+# as the schema asks, for this version; the default locale's file named by the version
+# file; the installer's SHA-256 that of the published installer.
+manifests=$out/winget/Borvane.Sonavi
 field() { sed -n "s/^$2: *//p" "$1" | head -n 1; }
-installer_field() {
-  awk -v n="$1" -v key="$2" '
-    /^[^ -]/ { inside = ($0 ~ /^Installers:/); next }
-    inside && /^- / { i++; sub(/^- /, "  ") }
-    inside && i == n && $0 ~ "^  " key ":" { sub("^  " key ": *", ""); print; exit }
-  ' "$manifests/Borvane.Sonavi.installer.yaml"
-}
-identifier='^[^.[:space:]\\/:*?"<>|]{1,32}(\.[^.[:space:]\\/:*?"<>|]{1,32}){1,7}$'
-check_common() {
-  local file=$1 type=$2
+# require FILE KEY MIN_LENGTH...
+require() {
+  local file=$1 value
+  shift
   [[ -f "$file" ]] || { fail "no ${file##*/}"; return; }
-  [[ "$(field "$file" PackageIdentifier)" =~ $identifier ]] || fail "${file##*/}: PackageIdentifier"
-  [[ "$(field "$file" PackageVersion)" == "$version" ]] || fail "${file##*/}: PackageVersion"
-  [[ "$(field "$file" ManifestType)" == "$type" ]] || fail "${file##*/}: ManifestType is not $type"
-  [[ "$(field "$file" ManifestVersion)" == 1.28.0 ]] || fail "${file##*/}: ManifestVersion"
+  [[ "$(field "$file" PackageVersion)" == "$version" ]] || fail "${file##*/}: PackageVersion is not $version"
+  while (($#)); do
+    value=$(field "$file" "$1")
+    ((${#value} >= $2)) || fail "${file##*/}: $1 '$value' is shorter than $2"
+    shift 2
+  done
 }
-locale='^([a-zA-Z]{2,3}|[iI]-[a-zA-Z]+|[xX]-[a-zA-Z]{1,8})(-[a-zA-Z]{1,8})*$'
-check_common "$manifests/Borvane.Sonavi.yaml" version
-default_locale=$(field "$manifests/Borvane.Sonavi.yaml" DefaultLocale)
-[[ "$default_locale" =~ $locale ]] || fail "version: DefaultLocale '$default_locale'"
-locale_file=$manifests/Borvane.Sonavi.locale.$default_locale.yaml
-check_common "$locale_file" defaultLocale
-[[ "$(field "$locale_file" PackageLocale)" == "$default_locale" ]] || fail "defaultLocale: PackageLocale"
-for key in Publisher PackageName License ShortDescription; do
-  value=$(field "$locale_file" "$key")
-  ((${#value} >= 2)) || fail "defaultLocale: no $key"
-done
-installer_file=$manifests/Borvane.Sonavi.installer.yaml
-check_common "$installer_file" installer
-[[ "$(field "$installer_file" InstallerType)" == nullsoft ]] || fail "installer: InstallerType"
-[[ "$(field "$installer_file" Scope)" == user ]] || fail "installer: Scope"
-grep -qx '  Silent: /S' "$installer_file" && grep -qx '  SilentWithProgress: /S' "$installer_file" ||
-  fail "installer: silent switches"
+require "$manifests.yaml" PackageIdentifier 1 DefaultLocale 2 ManifestType 1 ManifestVersion 1
+locale=$(field "$manifests.yaml" DefaultLocale)
+require "$manifests.locale.$locale.yaml" PackageIdentifier 1 PackageLocale 2 Publisher 2 \
+  PackageName 2 License 3 ShortDescription 3 ManifestType 1 ManifestVersion 1
+require "$manifests.installer.yaml" PackageIdentifier 1 InstallerType 1 ManifestType 1 \
+  ManifestVersion 1
 sha256=$(sha256sum "$out/$setup" | cut -d ' ' -f 1)
-architectures=""
-for n in 1 2 3; do
-  architecture=$(installer_field "$n" Architecture)
-  [[ -n "$architecture" ]] || break
-  architectures+="$architecture "
-  [[ "$(installer_field "$n" InstallerUrl)" =~ ^https?://.+/$setup$ ]] || fail "installer $n: InstallerUrl"
-  [[ "$(installer_field "$n" InstallerSha256 | tr A-F a-f)" == "$sha256" ]] ||
-    fail "installer $n: InstallerSha256 is not the installer's"
-done
-[[ "$architectures" == "x64 x86 " ]] || fail "installer: Installers for '$architectures', not x64 and x86"
+sums=$(sed -n 's/^ *InstallerSha256: *//p' "$manifests.installer.yaml" | tr A-F a-f | sort -u)
+[[ "$sums" == "$sha256" ]] || fail "installer: InstallerSha256 '$sums', not the installer's $sha256"
 
 ((failures == 0)) || exit 1
 echo "PASS: $(cd "$out" && ls | tr '\n' ' ')"

@@ -2,15 +2,11 @@
 # The program in a folder whose name is outside Windows-1252 (Cyrillic and Greek letters,
 # as a user's profile folder may be): the phone book beside it loads and shows its
 # entries, an added entry is saved to it, a call is recorded in listcham.dat beside it,
-# and "Sobre..." shows the version read from the exe itself. Then a copy in a folder
-# beneath it whose path is longer than MAX_PATH (260 characters): a call is named from
-# the phone book there and recorded there.
+# and "Sobre..." shows the version read from the exe itself.
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/ui.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/ui.sh"
-# shellcheck source=tests/wine/lib/faults.sh
-source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 
 harness_init accept_folder_any_script
 fakemodem_start
@@ -65,21 +61,4 @@ ui_wait_window 10 "About..." "Version ${version%.*.*}   ($version)"
 ui_window_shot "About..." "$HARNESS_DIR/about.png"
 sonavi_stop
 
-# Deeper than MAX_PATH (started without the Wine desktop, whose launcher, like Windows'
-# own, does not take such a path).
-long=$(printf 'uma_pasta_de_nome_comprido_%.0s' 1 2 3 4)
-deep="$app/$long/$long/$long/Sonavi"
-mkdir -p "$deep"
-cp "$SONAVI_EXE" "$deep/sonavi.exe"
-ui_book_bytes "Ana;219876543" >"$deep/agenda.dat"
-# The folder's own path is longer than MAX_PATH, so a cut-short path of the exe would not
-# even name its folder.
-relative=${deep#"$WINEPREFIX"/drive_c/}
-deep_win="C:\\${relative//\//\\}"
-((${#deep_win} > 260)) || harness_fail "$deep_win: not deeper than MAX_PATH"
-faults_remote_build
-sonavi_start "$deep"
-faults_wait_ready 1 30
-fakemodem_control "call 219876543 1"
-harness_wait_for 20 "the call in the deep listcham.dat" grep -q ';219876543;Ana' "$deep/listcham.dat"
 harness_pass

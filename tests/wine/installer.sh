@@ -2,11 +2,11 @@
 # The installer and the uninstaller as a user and an administrator's script meet them:
 # - shown, its options page offers "Iniciar o Sonavi com o Windows", ticked (a picture of
 #   it in $SONAVI_SCREENSHOTS, the scratch folder by default);
-# - silent (/S): the 64-bit program (on an x64 machine; in a 32-bit Wine prefix the 32-bit
-#   one), its README, NOTICE and LICENSE (CR LF text) in %LOCALAPPDATA%\Programs\Sonavi, the
-#   Start menu shortcut, the Run value and the Apps & features entry; the installed program
-#   starts, prepares the modem and records a call beside itself; a program file it cannot
-#   write ends it with exit code 2 and nothing registered;
+# - silent (/S): the 64-bit program (on an x64 machine), its README, NOTICE and LICENSE
+#   (CR LF text) in %LOCALAPPDATA%\Programs\Sonavi, the Start menu shortcut, the Run value
+#   and the Apps & features entry; the installed program starts, prepares the modem and
+#   records a call beside itself; a program file it cannot write ends it with exit code 2
+#   and nothing registered;
 # - installing again while the program runs waits for it to end, then replaces the program
 #   and keeps agenda.dat and listcham.dat byte for byte;
 # - the entry's silent uninstall command, run as a package manager runs it, returns only
@@ -16,7 +16,7 @@
 #   cannot delete ends it with exit code 2 and everything registered kept; with
 #   /APAGARDADOS (here the plain /S, which returns at once) the data, the settings and the
 #   folder go too.
-# (Windows on ARM, which gets the 32-bit program, cannot be shown under Wine.)
+# (Which exe a 32-bit Windows or Windows on ARM gets cannot be shown under Wine.)
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
@@ -212,19 +212,4 @@ harness_wait_for 10 "the install folder to go" eval '[[ ! -e "$app" ]]'
 harness_wait_for 15 "the uninstaller's copies in $temp to go" \
   eval '! compgen -G "$temp/ns*.tmp.exe"'
 
-# In a 32-bit Wine prefix (a 32-bit Windows) the installer installs the 32-bit program.
-if [[ -n "${SONAVI_EXE32:-}" && -x /usr/lib/wine/wine ]]; then
-  prefix32="$SONAVI_BUILD/wineprefix32"
-  wine32() { WINEARCH=win32 WINEPREFIX="$prefix32" /usr/lib/wine/wine "$@" </dev/null; }
-  [[ -f "$prefix32/system.reg" ]] || wine32 wineboot -i >/dev/null 2>&1
-  rm -rf "$prefix32"/drive_c/users/*/AppData/Local/Programs/Sonavi
-  code=0
-  wine32 "$setup" /S || code=$?
-  installed32=$(find "$prefix32/drive_c/users" -path '*/AppData/Local/Programs/Sonavi/sonavi.exe')
-  WINEPREFIX="$prefix32" "$WINESERVER" -k >/dev/null 2>&1 || true
-  ((code == 0)) || harness_fail "the silent install in a 32-bit prefix failed (exit code $code)"
-  cmp -s "$installed32" "$SONAVI_EXE32" || harness_fail "no 32-bit sonavi.exe in the 32-bit prefix"
-else
-  harness_log "no 32-bit Wine or no SONAVI_EXE32: the 32-bit choice is not checked"
-fi
 harness_pass

