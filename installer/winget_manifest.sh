@@ -2,7 +2,8 @@
 # Writes the winget manifest of the installer (manifest schema 1.28.0, the multi-file form
 # the community repository takes): Borvane.Sonavi.yaml (version),
 # Borvane.Sonavi.installer.yaml and Borvane.Sonavi.locale.pt-PT.yaml (default locale).
-# The installer is a per-user NSIS installer for x64 and x86 (the same file for both);
+# The installer is a per-user NSIS installer for x64 and x86 (the same file for both),
+# found installed by its Apps & features entry's key name (ProductCode);
 # the release notes are the version's section of CHANGELOG.md, the copyright the licence's.
 #
 #   installer/winget_manifest.sh VERSION INSTALLER INSTALLER_URL OUT_DIR
@@ -44,10 +45,7 @@ InstallerSwitches:
   Silent: /S
   SilentWithProgress: /S
 UpgradeBehavior: install
-AppsAndFeaturesEntries:
-- DisplayName: Sonavi
-  Publisher: Borvane
-  DisplayVersion: $version
+ProductCode: Sonavi
 InstallationMetadata:
   DefaultInstallLocation: '%LOCALAPPDATA%\\Programs\\Sonavi'
 Installers:
