@@ -16,7 +16,7 @@ sha256=$(sha256sum "$installer" | cut -d ' ' -f 1 | tr a-f A-F)
 id=Borvane.Sonavi
 schema=1.28.0
 notes=$(awk -v v="$version" '
-  index($0, "## " v) == 1 { on = 1; next }
+  $1 == "##" && $2 == v { on = 1; next }
   on && /^## / { exit }
   on { print "  " $0 }' "$changelog" | sed -e 's/^  $//' -e '/./,$!d')
 [[ -n "$notes" ]] || { echo "CHANGELOG.md has no section for $version" >&2; exit 1; }
