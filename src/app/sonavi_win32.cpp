@@ -95,7 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TForm1::ForceForegroundWindow(fagenda.handle());
   };
   Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
-                     DataFilePath(exe_path, L"listcham.dat"));
+                     DataFilePath(exe_path, kCallListFileName));
   links.add_call = [&listcham](const std::string& number, const std::string& name) {
     return listcham.AddCall(number, name);
   };

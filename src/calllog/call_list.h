@@ -13,6 +13,8 @@
 
 namespace sonavi {
 
+inline constexpr const wchar_t kCallListFileName[] = L"listcham.dat";
+
 struct CallRecord {
   std::string date;    // "dd-mm-yyyy"
   std::string time;    // "hh:mm:ss" with the regional time separator
