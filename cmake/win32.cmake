@@ -58,7 +58,7 @@ if(SONAVI_EXE32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
     COMMAND makensis -V2 -WX -DEXE64=$<TARGET_FILE:sonavi> -DEXE32=${SONAVI_EXE32}
             -DVERSION_H=${CMAKE_BINARY_DIR}/resources/version.h -DTEXTS=${SONAVI_TEXTS_DIR}
             -DOUTFILE=${SONAVI_INSTALLER} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
-    DEPENDS sonavi ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
+    DEPENDS sonavi windows_texts ${SONAVI_EXE32} ${PROJECT_SOURCE_DIR}/installer/sonavi.nsi
             ${PROJECT_SOURCE_DIR}/resources/sonavi.ico ${CMAKE_BINARY_DIR}/resources/version.h
             ${SONAVI_TEXTS}
     VERBATIM)
