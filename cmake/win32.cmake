@@ -18,6 +18,14 @@ configure_file(${PROJECT_SOURCE_DIR}/resources/version.h.in
 # The version for the scripts (release, packages, tests): one line in the build folder.
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/VERSION CONTENT "@PROJECT_VERSION@\n" @ONLY)
 include_directories(${CMAKE_BINARY_DIR}/resources)
+# windres writes no dependency file: the files sonavi.rc takes in, for the programs to be
+# linked again when one changes.
+file(GLOB SONAVI_RESOURCE_INPUTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/resources/*.h
+     ${PROJECT_SOURCE_DIR}/resources/*.ico ${PROJECT_SOURCE_DIR}/resources/*.wav)
+list(APPEND SONAVI_RESOURCE_INPUTS ${CMAKE_BINARY_DIR}/resources/sonavi.manifest
+     ${CMAKE_BINARY_DIR}/resources/version.h)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/resources/sonavi.rc PROPERTIES
+                            OBJECT_DEPENDS "${SONAVI_RESOURCE_INPUTS}")
 
 set(SONAVI_WIN32_LIBS comctl32 winmm version shell32 ole32 gdi32 user32 kernel32 advapi32)
 
