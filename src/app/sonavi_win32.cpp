@@ -58,7 +58,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   app.SetTitle(kAppTitle);
 
   Registry& registry = SystemRegistry();
-  const std::string exe_path = ExecutablePath();
+  const FilePath exe_path = ExecutablePath();
   // Every window first, in creation order, each loading what it holds but showing nothing.
   TForm1 form1(SystemCommApi(), registry);
   app.SetMainForm(&form1);
@@ -67,7 +67,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                    app, form1.settings());
   Tfinserir finserir;
   Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
-                     DataFilePath(exe_path, "listcham.dat"));
+                     DataFilePath(exe_path, kCallListFileName));
   Tfsobre fsobre;
 
   // Then linked, all at once, before anything runs the message loop.

@@ -18,7 +18,7 @@ constexpr int kGridHeight = 292;
 }  // namespace
 
 Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-                     const std::string& path)
+                     const FilePath& path)
     : boxes_(boxes), calls_(files, clock, locale, path) {
   CreateForm({"Lista de Chamadas", 597, 339, true, ui::Border::kSizeable, true});
   sg_ = std::make_unique<ui::Grid>(handle(), kGrid, kGridLeft, kGridTop, kGridWidth, kGridHeight,

@@ -22,7 +22,7 @@ class Tlistcham : public ui::Form {
  public:
   // Loads the file at once; shows nothing (see loaded()).
   Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-            const std::string& path);
+            const FilePath& path);
   ~Tlistcham() override;
 
   // How loading the call list went, for start-up to show.

@@ -14,7 +14,7 @@ bool AcceptEntry(const std::string& name_text, const std::string& phone_text, st
   return name->find(';') == std::string::npos && phone->find(';') == std::string::npos;
 }
 
-PhoneBookActions::PhoneBookActions(FileSystem& files, std::string path, Locale& locale,
+PhoneBookActions::PhoneBookActions(FileSystem& files, FilePath path, Locale& locale,
                                    MessageBoxes& boxes)
     : files_(files), path_(std::move(path)), locale_(locale), boxes_(boxes) {}
 

@@ -33,11 +33,10 @@ bool AcceptEntry(const std::string& name_text, const std::string& phone_text, st
 // standard error box; the table keeps the change.
 class PhoneBookActions {
  public:
-  PhoneBookActions(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes);
+  PhoneBookActions(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes);
 
   PhoneBook& book() { return book_; }
   const PhoneBook& book() const { return book_; }
-  const std::string& path() const { return path_; }
 
   // Fills the table from the file; a read error is returned, not shown.
   Status Load();
@@ -56,7 +55,7 @@ class PhoneBookActions {
   void SortAndSave();
 
   FileSystem& files_;
-  std::string path_;
+  FilePath path_;
   Locale& locale_;
   MessageBoxes& boxes_;
   PhoneBook book_;

@@ -19,7 +19,7 @@ constexpr int kPanelHeight = 49;
 
 }  // namespace
 
-Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
+Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
                    const Settings& settings)
     : settings_(settings),
       actions_(files, std::move(path), locale, boxes),

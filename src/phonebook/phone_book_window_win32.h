@@ -45,7 +45,7 @@ class Tfagenda : public ui::Form {
   };
 
   // Loads the phone book from path; shows nothing (see loaded()).
-  Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
+  Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
            const Settings& settings);
   ~Tfagenda() override;
 

@@ -14,7 +14,7 @@
 namespace sonavi {
 namespace {
 
-const std::string kPath = "C:\\Sonavi\\agenda.dat";
+const FilePath kPath = L"C:\\Sonavi\\agenda.dat";
 
 // Answers each showing with the next scripted entry, or Cancel when it holds none.
 class ScriptedEntryDialog : public EntryDialog {

@@ -46,14 +46,14 @@ std::string WindowText(HWND window) {
 class CallListWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "sonavi_listcham_" + std::to_string(GetCurrentProcessId()) + ".dat";
-    DeleteFileA(path_.c_str());
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = temp + (L"sonavi_listcham_" + std::to_wstring(GetCurrentProcessId()) + L".dat");
+    DeleteFileW(path_.c_str());
   }
   void TearDown() override {
     window_.reset();
-    DeleteFileA(path_.c_str());
+    DeleteFileW(path_.c_str());
   }
   Tlistcham& Open() {
     window_ = std::make_unique<Tlistcham>(SystemFileSystem(), clock_, UserLocale(), boxes_, path_);
@@ -77,7 +77,7 @@ class CallListWindowTest : public ::testing::Test {
   ui::Application app_{GetModuleHandleA(nullptr)};
   FixedClock clock_;
   ScriptedBoxes boxes_;
-  std::string path_;
+  FilePath path_;
   std::unique_ptr<Tlistcham> window_;
 };
 
@@ -205,7 +205,7 @@ TEST_F(CallListWindowTest, LimparAsksAndClears) {
 }
 
 TEST_F(CallListWindowTest, FailedAppendKeepsTheRowAndReturnsTheSystemsText) {
-  path_ += "\\no\\such\\folder\\listcham.dat";
+  path_ += L"\\no\\such\\folder\\listcham.dat";
   Tlistcham& window = Open();
   const Status status = window.AddCall("219876543", "");
   EXPECT_FALSE(status.ok());

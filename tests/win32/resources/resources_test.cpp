@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "../../../resources/resource_ids.h"
+#include "version.h"
 
 namespace {
 
@@ -49,6 +53,22 @@ TEST(EmbeddedResources, CarriesTheApplicationManifest) {
   const std::string manifest(bytes, size);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+}
+
+// The makers' notice Windows shows in the file's properties (the about window's line),
+// read back from the file on disk.
+TEST(EmbeddedResources, VersionResourceCarriesTheMakersNotice) {
+  wchar_t path[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  DWORD handle = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path, &handle));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(
+      VerQueryValueA(info.data(), "\\StringFileInfo\\081604E4\\LegalCopyright", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), SONAVI_LEGAL_COPYRIGHT);
 }
 
 }  // namespace
