@@ -5,6 +5,7 @@
 #include "../../resources/resource_ids.h"
 #include "about/filever.h"
 #include "ui/application.h"
+#include "version.h"
 
 namespace sonavi {
 
@@ -14,7 +15,7 @@ constexpr int kClientWidth = 275;
 constexpr int kClientHeight = 109;
 constexpr COLORREF kBackground = RGB(237, 236, 227);
 constexpr COLORREF kMaroon = RGB(128, 0, 0);
-constexpr char kMaker[] = "Copyright © 2005 Borvane, Lda.";
+constexpr char kMaker[] = SONAVI_LEGAL_COPYRIGHT;
 constexpr char kWebAddress[] = "http://www.borvane.pt";
 constexpr char kMailAddress[] = "sonavi@borvane.pt";
 

@@ -11,7 +11,7 @@ enum ControlId { kGrid = 100, kLimpar1 = 101 };
 }  // namespace
 
 Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-                     const std::string& path)
+                     const FilePath& path)
     : boxes_(boxes), calls_(files, clock, locale, path) {
   CreateForm({"Lista de Chamadas", 597, 339, true, ui::Border::kSizeable, true});
   // The grid grows and shrinks with the window.
@@ -43,9 +43,8 @@ Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBox
         return std::string();
     }
   });
-  const Status loaded = calls_.LoadCallList();
+  loaded_ = calls_.LoadCallList();
   Refresh();
-  if (!loaded.ok()) boxes_.ShowError(loaded.message());
 }
 
 Tlistcham::~Tlistcham() {

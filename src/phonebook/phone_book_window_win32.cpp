@@ -17,17 +17,14 @@ constexpr int kPanelHeight = 49;
 
 }  // namespace
 
-Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-                   EntryDialog& entry_dialog, const Settings& settings, Links links)
+Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
+                   const Settings& settings)
     : settings_(settings),
-      links_(std::move(links)),
-      actions_(files, std::move(path), locale, boxes, entry_dialog),
+      actions_(files, std::move(path), locale, boxes),
       dialer_(Dialer::Hooks{[this](const std::string& command, int timeout_ms) {
-                              return links_.send_modem_command
-                                         ? links_.send_modem_command(command, timeout_ms)
-                                         : std::string();
+                              return links_.send_modem_command(command, timeout_ms);
                             },
-                            [this] { return links_.modem_ready && links_.modem_ready(); },
+                            [this] { return links_.modem_ready(); },
                             [this] { return settings_.speaker_off; }, [this] { ShowPanel(); },
                             [this] { HidePanel(); }},
               boxes) {
@@ -79,7 +76,7 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
 Tfagenda::~Tfagenda() = default;
 
 void Tfagenda::FormCreate() {
-  actions_.Load();
+  loaded_ = actions_.Load();
   Refresh();
 }
 
@@ -99,11 +96,11 @@ void Tfagenda::Button1Click() {
 }
 
 void Tfagenda::badicionarClick() {
-  if (actions_.Add()) Refresh();
+  if (actions_.Add(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::beditarClick() {
-  if (actions_.Edit()) Refresh();
+  if (actions_.Edit(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::bremoverClick() {
@@ -115,9 +112,7 @@ void Tfagenda::Button2Click() {
   dialer_.Dial(telephone);
 }
 
-void Tfagenda::zClick() {
-  if (links_.toggle_main_window) links_.toggle_main_window();
-}
+void Tfagenda::zClick() { links_.toggle_main_window(); }
 
 void Tfagenda::ShowPanel() {
   CentrePanel(SWP_SHOWWINDOW);
@@ -249,10 +244,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
     switch (header->code) {
       case NM_DBLCLK:
         beditarClick();
-        return 0;
-      case NM_CLICK:
-        // A click beside the rows leaves the selected row selected.
-        if (sg_->SelectedRow() < 0) sg_->Select(static_cast<int>(actions_.book().selected()));
         return 0;
       case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);

@@ -146,14 +146,22 @@ void Application::ProcessMessages() {
   }
 }
 
-void Application::Run() {
+void Application::Run(std::initializer_list<std::function<void()>> start_up) {
+  for (const std::function<void()>& step : start_up) {
+    if (terminated_) return;
+    step();
+  }
   while (!terminated_) {
     if (!ProcessOneMessage()) WaitMessage();
   }
 }
 
 void Application::Terminate() {
-  if (!terminated_) PostQuitMessage(0);
+  if (terminated_) return;
+  // At once, not when the loop takes the quit: a system modal loop (a message box) takes it
+  // first and puts it back.
+  terminated_ = true;
+  PostQuitMessage(0);
 }
 
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -60,8 +61,11 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   void SetMainForm(Form* form) { main_form_ = form; }
   Form* main_form() const { return main_form_; }
 
-  // Runs the message loop until the main form closes (or Terminate).
-  void Run();
+  // Runs the start-up steps in order, then the message loop until the main form closes
+  // (or Terminate). A step's boxes and dialogs run the message loop too; a Terminate
+  // within a step skips the steps after it.
+  void Run(std::initializer_list<std::function<void()>> start_up = {});
+  // Ends the message loop and every modal loop running inside it.
   void Terminate();
   bool terminated() const { return terminated_; }
   // Handles one pending message if there is one; false when the queue was empty.

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/dpi.h"
 
 namespace sonavi::ui {
@@ -23,9 +25,31 @@ Grid::Grid(HWND parent, int id) {
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
   SetRowHeight();
   SetPropA(list_, kGridProperty, this);
+  SetWindowSubclass(list_, &Grid::ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-Grid::~Grid() { RemovePropA(list_, kGridProperty); }
+Grid::~Grid() {
+  RemoveWindowSubclass(list_, &Grid::ListProc, 0);
+  RemovePropA(list_, kGridProperty);
+}
+
+LRESULT CALLBACK Grid::ListProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                DWORD_PTR grid) {
+  const LRESULT result = DefSubclassProc(window, msg, wparam, lparam);
+  if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_LBUTTONDOWN && msg <= WM_MOUSELAST)) {
+    reinterpret_cast<Grid*>(grid)->KeepCurrentRow();
+  }
+  return result;
+}
+
+void Grid::KeepCurrentRow() {
+  const int row = SelectedRow();
+  if (row >= 0) {
+    current_ = row;
+  } else {
+    Select(std::min(current_, rows_ - 1));
+  }
+}
 
 Grid* Grid::FromHandle(HWND window) {
   return window ? static_cast<Grid*>(GetPropA(window, kGridProperty)) : nullptr;
@@ -66,6 +90,7 @@ void Grid::SetRowCount(int rows) {
 
 void Grid::Select(int row) {
   if (row < 0 || row >= rows_) return;
+  current_ = row;
   ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(list_, row, FALSE);
@@ -92,6 +117,12 @@ bool Grid::HandleNotify(NMHDR* header, LRESULT* result) {
       // The type-ahead search of a typed character: no row matches, the current row stays.
       *result = -1;
       return true;
+    case NM_CLICK:
+    case NM_RCLICK:
+      // Sent from inside the list view's button handling, before the window acts on the
+      // click (the popup menu of a right click runs there): the window sees it too.
+      KeepCurrentRow();
+      return false;
     default:
       return false;
   }

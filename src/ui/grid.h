@@ -1,7 +1,10 @@
 // A string grid: a report-style list view over a table the form keeps (virtual rows,
 // so tables of any size show at once). Whole-row selection, grid lines, resizable
 // columns, rows 16 pixels high at 96 DPI, no in-place editing and no type-ahead search: a
-// typed character leaves the current row where it is. The first row is the title row.
+// typed character leaves the current row where it is. The first row is the title row. A
+// grid with rows always has a current row: after any key or mouse input that leaves no row
+// selected (a click below the last row), the current row is selected again; for a click,
+// before the window hears of it (its handler, its popup menu).
 #pragma once
 
 #include <windows.h>
@@ -49,10 +52,16 @@ class Grid {
   bool HandleNotify(NMHDR* header, LRESULT* result);
 
  private:
+  static LRESULT CALLBACK ListProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                   DWORD_PTR grid);
+  // The selected row becomes the current one; with none selected, the current row is
+  // selected again.
+  void KeepCurrentRow();
   void SetRowHeight();
 
   HWND list_;
   int rows_ = 0;
+  int current_ = 0;
   int columns_ = 0;
   UINT dpi_ = kDesignDpi;
   CellText cell_text_;

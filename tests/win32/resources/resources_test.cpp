@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "../../../resources/resource_ids.h"
 #include "ui/dpi.h"
+#include "version.h"
 
 namespace {
 
@@ -70,6 +74,22 @@ TEST(EmbeddedResources, ManifestDeclaresPerMonitorDpiAwareness) {
             L"true/pm");
   EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
             L"PerMonitorV2, PerMonitor");
+}
+
+// The makers' notice Windows shows in the file's properties (the about window's line),
+// read back from the file on disk.
+TEST(EmbeddedResources, VersionResourceCarriesTheMakersNotice) {
+  wchar_t path[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  DWORD handle = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path, &handle));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(
+      VerQueryValueA(info.data(), "\\StringFileInfo\\081604E4\\LegalCopyright", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), SONAVI_LEGAL_COPYRIGHT);
 }
 
 }  // namespace

@@ -145,17 +145,17 @@ class DpiLayout : public ::testing::Test {
     const char* dpi = std::getenv("SONAVI_TEST_DPI");
     if (dpi == nullptr) GTEST_SKIP() << "run by the scenario dpi_layout";
     dpi_ = static_cast<UINT>(std::atoi(dpi));
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    files_ = std::string(temp) + "sonavi_dpi_" + dpi;
-    std::ofstream(files_ + ".agenda", std::ios::binary) << "Ana Silva;219876543\r\n";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    files_ = temp + (L"sonavi_dpi_" + std::to_wstring(dpi_));
+    std::ofstream((files_ + L".agenda").c_str(), std::ios::binary) << "Ana Silva;219876543\r\n";
     form1_ = std::make_unique<TForm1>(SystemCommApi(), registry_);
-    fopcoes_ = std::make_unique<Tfopcoes>(settings_, registry_, boxes_, [] {});
+    fopcoes_ = std::make_unique<Tfopcoes>(settings_, registry_, boxes_);
     finserir_ = std::make_unique<Tfinserir>();
-    fagenda_ = std::make_unique<Tfagenda>(SystemFileSystem(), files_ + ".agenda", UserLocale(),
-                                          boxes_, *finserir_, settings_, Tfagenda::Links{});
+    fagenda_ = std::make_unique<Tfagenda>(SystemFileSystem(), files_ + L".agenda", UserLocale(),
+                                          boxes_, settings_);
     listcham_ = std::make_unique<Tlistcham>(SystemFileSystem(), SystemClock(), UserLocale(), boxes_,
-                                            files_ + ".listcham");
+                                            files_ + L".listcham");
     fsobre_ = std::make_unique<Tfsobre>();
     // The phone book's grid, and its buttons at the bottom right, 57 wide, 4 apart.
     std::map<HWND, SIZE> book_anchored = {{GetDlgItem(fagenda_->handle(), Tfagenda::kSg), {0, 35}}};
@@ -173,8 +173,8 @@ class DpiLayout : public ::testing::Test {
 
   void TearDown() override {
     if (files_.empty()) return;
-    DeleteFileA((files_ + ".agenda").c_str());
-    DeleteFileA((files_ + ".listcham").c_str());
+    DeleteFileW((files_ + L".agenda").c_str());
+    DeleteFileW((files_ + L".listcham").c_str());
   }
 
   void ExpectLaidOutAt(const Window& window, UINT dpi) {
@@ -225,7 +225,7 @@ class DpiLayout : public ::testing::Test {
   }
 
   ui::Application app_{GetModuleHandleA(nullptr)};
-  std::string files_;  // the data files' paths but their extensions
+  std::wstring files_;  // the data files' paths but their extensions
   FakeRegistry registry_;
   FakeMessageBoxes boxes_;
   Settings settings_;

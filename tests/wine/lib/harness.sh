@@ -18,6 +18,7 @@
 #   harness_wait_for S WHAT CMD  waits up to S seconds for CMD to succeed
 #   harness_screenshot NAME      $HARNESS_DIR/NAME.png
 #   harness_run_win32_tests FILTER [COMn]  runs win32_tests.exe on a filter under Wine
+#   sonavi_version               the version the build gave the program ("1.0.2.117")
 #   harness_fail MESSAGE         reports, dumps the logs and exits 1
 #   harness_pass                 exits 0 (cleanup runs from the EXIT trap)
 
@@ -194,6 +195,10 @@ harness_run_win32_tests() {
     harness_fail "win32_tests --gtest_filter=$filter did not run and pass"
   fi
   harness_log "win32_tests $filter passed"
+}
+
+sonavi_version() {
+  cat "$SONAVI_BUILD/VERSION"
 }
 
 harness_fail() {
