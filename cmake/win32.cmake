@@ -84,9 +84,12 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 file(GLOB_RECURSE win32_test_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
 list(FILTER win32_test_sources EXCLUDE REGEX "/tests/win32/probe/")
-add_executable(win32_tests ${win32_test_sources} ${PROJECT_SOURCE_DIR}/resources/sonavi.rc)
+# The native tests' fakes stand in here too.
+add_executable(win32_tests ${win32_test_sources} ${PROJECT_SOURCE_DIR}/resources/sonavi.rc
+               ${PROJECT_SOURCE_DIR}/tests/native/fakes/fake_registry.cpp)
 sonavi_target(win32_tests)
-target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32)
+target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests/win32
+                           ${PROJECT_SOURCE_DIR}/tests/native)
 target_link_libraries(win32_tests PRIVATE sonavi_win32 gtest gtest_main)
 target_link_options(win32_tests PRIVATE -static)
 target_compile_definitions(win32_tests PRIVATE

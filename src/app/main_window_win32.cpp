@@ -26,6 +26,9 @@ enum ControlId {
   kSair1,
 };
 
+// The log's font: "Fixedsys".
+constexpr ui::FontDesign kLogFont = {"Fixedsys", 12, FW_NORMAL, FIXED_PITCH | FF_MODERN};
+
 // "Agenda" and "Lista de Chamadas": shown non-modally and brought to the front.
 void ShowInFront(ui::Form& form) {
   form.Show();
@@ -51,12 +54,7 @@ TForm1::TForm1(CommApi& comm_api, Registry& registry)
       8, 8, 545, 361, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_CLIENTEDGE);
   // The log is never trimmed: lift the edit control's default 30000-character limit.
   SendMessageA(memo, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-  log_font_ = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
-  HFONT fixedsys =
-      CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Fixedsys");
-  if (fixedsys) log_font_ = fixedsys;
-  SendMessageA(memo, WM_SETFONT, reinterpret_cast<WPARAM>(log_font_), FALSE);
+  SetControlFont(memo, kLogFont);
   AddEdit(kEdit1, "AT", 24, 408, 121, 21);
   AddButton(kButton1, "enviar", 148, 404, 75, 25);
   AddButton(kButton2, "simular ring", 244, 376, 153, 25);
@@ -86,7 +84,6 @@ TForm1::~TForm1() {
   }
   // FormDestroy: the port is closed with the window.
   serial_port1_.SetActive(false);
-  if (log_font_ && log_font_ != GetStockObject(OEM_FIXED_FONT)) DeleteObject(log_font_);
 }
 
 void TForm1::CreateTrayIcon() {
@@ -94,8 +91,7 @@ void TForm1::CreateTrayIcon() {
   const int ids[2] = {IDI_TRAY_NOT_READY, IDI_TRAY_CALLER_ID};
   std::vector<IconHandle> pictures;
   for (int i = 0; i < 2; ++i) {
-    tray_pictures_[i] = static_cast<HICON>(
-        LoadImageA(app.instance(), MAKEINTRESOURCEA(ids[i]), IMAGE_ICON, 16, 16, 0));
+    tray_pictures_[i] = ui::LoadSmallIcon(app.instance(), ids[i]);
     pictures.push_back(reinterpret_cast<IconHandle>(tray_pictures_[i]));
   }
   popup_menu1_ = CreatePopupMenu();

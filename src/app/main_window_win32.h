@@ -75,7 +75,6 @@ class TForm1 : public ui::Form, public MonitorHost {
   Status settings_loaded_;
   Monitor monitor_;
   Links links_;
-  HFONT log_font_ = nullptr;
   std::unique_ptr<Timer> timer1_;
   std::unique_ptr<Timer> timer2_;
   HICON tray_pictures_[2] = {};

@@ -56,8 +56,6 @@ class Tlistcham : public ui::Form {
   Status loaded_;
   std::unique_ptr<ui::Grid> sg_;
   HMENU popup_menu_ = nullptr;
-  int right_margin_ = 0;
-  int bottom_margin_ = 0;
 };
 
 }  // namespace sonavi

@@ -5,8 +5,6 @@
 #include <cctype>
 #include <utility>
 
-#include "ui/application.h"
-
 namespace sonavi {
 
 namespace {
@@ -33,11 +31,8 @@ Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxe
   // Outer size 600 x 400, resizable down to 600 x 200, with its own taskbar button.
   CreateForm({"Agenda", 600, 400, true, ui::Border::kSizeable, true});
   SetMinTrackSize(600, 200);
-  RECT client;
-  GetClientRect(handle(), &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  const int row_y = height - kButtonHeight - 6;
+  const SIZE client = DesignClientSize();
+  const int row_y = client.cy - kButtonHeight - 6;
 
   // Created in tab order.
   AddEdit(kEdit1, "", 8, row_y + 1, 249, 21, ui::kAnchorLeft | ui::kAnchorBottom);
@@ -46,10 +41,9 @@ Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxe
   SendMessageA(Control(kButton1), BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
   SetDefaultButton(kButton1);
 
-  const int grid_height = row_y - 6;
-  sg_ = std::make_unique<ui::Grid>(handle(), kSg, 0, 0, width, grid_height,
-                                   ui::Application::Get().default_font());
-  grid_margin_ = height - grid_height;
+  // The grid fills the window above the bottom row.
+  sg_ = std::make_unique<ui::Grid>(handle(), kSg);
+  Place(sg_->handle(), 0, 0, client.cx, row_y - 6, ui::kAnchorAll);
   // The panel shown while dialling is drawn over the grid, not under it.
   SetWindowLongPtrA(sg_->handle(), GWL_STYLE,
                     GetWindowLongPtrA(sg_->handle(), GWL_STYLE) | WS_CLIPSIBLINGS);
@@ -63,7 +57,7 @@ Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxe
   });
 
   const unsigned right_bottom = ui::kAnchorRight | ui::kAnchorBottom;
-  int x = width - 8 - 4 * kButtonWidth - 3 * kButtonGap;
+  int x = client.cx - 8 - 4 * kButtonWidth - 3 * kButtonGap;
   for (auto [id, caption] : {std::pair{kBadicionar, "&Adicionar"}, std::pair{kBeditar, "&Editar"},
                              std::pair{kBremover, "&Remover"}, std::pair{kButton2, "&Marcar"}}) {
     AddButton(id, caption, x, row_y, kButtonWidth, kButtonHeight, right_bottom);
@@ -121,14 +115,25 @@ void Tfagenda::Button2Click() {
 void Tfagenda::zClick() { links_.toggle_main_window(); }
 
 void Tfagenda::ShowPanel() {
+  CentrePanel(SWP_SHOWWINDOW);
+  // The exchanges that follow block the thread: paint now.
+  UpdateWindow(Control(kPanel1));
+}
+
+void Tfagenda::CentrePanel(UINT flags) {
   RECT client;
   GetClientRect(handle(), &client);
-  const int top = client.bottom / 2 - kPanelHeight / 2;
-  const int left = client.right / 2 - kPanelWidth / 2;
-  HWND panel = Control(kPanel1);
-  SetWindowPos(panel, HWND_TOP, left, top, kPanelWidth, kPanelHeight, SWP_SHOWWINDOW);
-  // The exchanges that follow block the thread: paint now.
-  UpdateWindow(panel);
+  const int width = Scale(kPanelWidth);
+  const int height = Scale(kPanelHeight);
+  SetWindowPos(Control(kPanel1), HWND_TOP, client.right / 2 - width / 2,
+               client.bottom / 2 - height / 2, width, height, flags);
+}
+
+void Tfagenda::OnLayout() {
+  // While it is up, the panel stays in the middle of the window.
+  if (GetWindowLongPtrA(Control(kPanel1), GWL_STYLE) & WS_VISIBLE) {
+    CentrePanel(SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Tfagenda::HidePanel() { ShowWindow(Control(kPanel1), SW_HIDE); }
@@ -256,11 +261,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
 }
 
 LRESULT Tfagenda::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  // The grid fills the window above the bottom row.
-  if (msg == WM_SIZE && wparam != SIZE_MINIMIZED && sg_) {
-    SetWindowPos(sg_->handle(), nullptr, 0, 0, LOWORD(lparam), HIWORD(lparam) - grid_margin_,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-  }
   // The focus comes back to the control that had it when the window is reactivated.
   if (msg == WM_ACTIVATE) {
     if (LOWORD(wparam) == WA_INACTIVE) {

@@ -64,6 +64,7 @@ class Tfagenda : public ui::Form {
   void OnCommand(int id, int code, HWND control) override;
   LRESULT OnNotify(NMHDR* header) override;
   void OnShow() override;
+  void OnLayout() override;
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
@@ -82,6 +83,8 @@ class Tfagenda : public ui::Form {
   void Refresh();
   void ShowPanel();
   void HidePanel();
+  // Puts the panel in the middle of the window, at the window's DPI.
+  void CentrePanel(UINT flags);
 
   const Settings& settings_;
   Links links_;
@@ -89,7 +92,6 @@ class Tfagenda : public ui::Form {
   Status loaded_;
   Dialer dialer_;
   std::unique_ptr<ui::Grid> sg_;
-  int grid_margin_ = 0;  // client height not covered by the grid
   HWND last_focus_ = nullptr;
 };
 

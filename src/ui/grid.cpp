@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/dpi.h"
+
 namespace sonavi::ui {
 
 namespace {
@@ -13,18 +15,15 @@ constexpr int kRowHeight = 16;
 
 }  // namespace
 
-Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
-  list_ = CreateWindowExA(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-          LVS_OWNERDATA,
-      x, y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-  SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+Grid::Grid(HWND parent, int id) {
+  list_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                              LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                          0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                          nullptr);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  // The list view makes its rows as high as its small images: a one-pixel-wide list sets
-  // the row height (the list view destroys it with itself).
-  ListView_SetImageList(list_, ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0), LVSIL_SMALL);
+  SetRowHeight();
   SetPropA(list_, kGridProperty, this);
   SetWindowSubclass(list_, &Grid::ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -60,10 +59,27 @@ void Grid::AddColumn(const std::string& title, int width) {
   LVCOLUMNA column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column.pszText = const_cast<char*>(title.c_str());
-  column.cx = width;
+  column.cx = Scale(width, dpi_);
   column.iSubItem = columns_;
   SendMessageA(list_, LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
   ++columns_;
+}
+
+void Grid::SetDpi(UINT dpi) {
+  if (dpi == dpi_) return;
+  for (int i = 0; i < columns_; ++i) {
+    ListView_SetColumnWidth(list_, i, MulDiv(ListView_GetColumnWidth(list_, i), dpi, dpi_));
+  }
+  dpi_ = dpi;
+  SetRowHeight();
+}
+
+void Grid::SetRowHeight() {
+  // The list view makes its rows as high as its small images: a one-pixel-wide list sets
+  // the row height (the list view destroys the list it holds with itself).
+  HIMAGELIST old = ListView_SetImageList(
+      list_, ImageList_Create(1, Scale(kRowHeight, dpi_), ILC_COLOR, 1, 0), LVSIL_SMALL);
+  if (old != nullptr) ImageList_Destroy(old);
 }
 
 void Grid::SetRowCount(int rows) {

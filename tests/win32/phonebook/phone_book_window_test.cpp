@@ -64,6 +64,7 @@ class PhoneBookWindow : public ::testing::Test {
     links.send_modem_command = [this](const std::string& command, int timeout_ms) {
       commands_.push_back(command + "/" + std::to_string(timeout_ms));
       panel_visible_.push_back(PanelShown());
+      if (while_dialling_) while_dialling_();
       if (replies_.empty()) return std::string();
       const std::string reply = replies_.front();
       replies_.pop_front();
@@ -119,6 +120,7 @@ class PhoneBookWindow : public ::testing::Test {
   Settings settings_;
   std::vector<std::string> commands_;
   std::vector<bool> panel_visible_;
+  std::function<void()> while_dialling_;
   std::deque<std::string> replies_;
   bool modem_ready_ = true;
   int toggles_ = 0;
@@ -283,6 +285,10 @@ TEST_F(PhoneBookWindow, DialShowsTheCentredPanelWhileTheModemWorks) {
   replies_ = {"OK", "OK", "OK"};
   std::vector<bool> panel_during_box;
   boxes_.on_show = [&] { panel_during_box.push_back(PanelShown()); };
+  // The window made larger while the panel is up: the panel stays in the middle.
+  while_dialling_ = [this] {
+    SetWindowPos(fagenda_->handle(), nullptr, 0, 0, 700, 480, SWP_NOMOVE | SWP_NOZORDER);
+  };
   Press(Tfagenda::kButton2);
   EXPECT_EQ(commands_,
             (std::vector<std::string>{"AT/2000", "ATM0/2000", "ATDT219876543;/2000", "ATH0/2000"}));

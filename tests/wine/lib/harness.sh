@@ -130,13 +130,13 @@ harness_settings() {
 }
 
 # The program keeps its data files beside the exe: each scenario runs its own copy. With
-# --desktop it runs inside a Wine virtual desktop (1024x768) that draws title bars and a
-# taskbar with the notification area, for screenshots. The program gets its own process
-# group, so that it and anything it starts end together.
+# --desktop it runs inside a Wine virtual desktop (as large as the screen, SONAVI_SCREEN_SIZE)
+# that draws title bars and a taskbar with the notification area, for screenshots. The
+# program gets its own process group, so that it and anything it starts end together.
 sonavi_start() {
   local desktop=()
   if [[ "${1:-}" == "--desktop" ]]; then
-    desktop=(explorer "/desktop=sonavi,1024x768")
+    desktop=(explorer "/desktop=sonavi,${SONAVI_SCREEN_SIZE:-1024x768}")
     shift
   fi
   if [[ -n "${1:-}" ]]; then
