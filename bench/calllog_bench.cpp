@@ -27,14 +27,14 @@ class BenchLocale : public Locale {
 class OneFile : public FileSystem {
  public:
   explicit OneFile(std::string contents) : contents_(std::move(contents)) {}
-  bool Exists(const std::string&) override { return true; }
-  Status ReadAll(const std::string&, std::string* contents) override {
+  bool Exists(const FilePath&) override { return true; }
+  Status ReadAll(const FilePath&, std::string* contents) override {
     *contents = contents_;
     return Status::Ok();
   }
-  Status Append(const std::string&, const std::string&) override { return Status::Ok(); }
-  Status ReplaceAll(const std::string&, const std::string&) override { return Status::Ok(); }
-  bool Remove(const std::string&) override { return false; }
+  Status Append(const FilePath&, const std::string&) override { return Status::Ok(); }
+  Status ReplaceAll(const FilePath&, const std::string&) override { return Status::Ok(); }
+  bool Remove(const FilePath&) override { return false; }
 
  private:
   std::string contents_;
@@ -49,7 +49,7 @@ void BM_LoadCallList(benchmark::State& state) {
   OneFile files(contents);
   BenchClock clock;
   BenchLocale locale;
-  CallList list(files, clock, locale, "listcham.dat");
+  CallList list(files, clock, locale, L"listcham.dat");
   for (auto _ : state) {
     const Status status = list.LoadCallList();
     benchmark::DoNotOptimize(status.ok());

@@ -32,14 +32,14 @@ class PlainLocale : public Locale {
 // Appends succeed and are forgotten: only the in-memory structures are measured.
 class DiscardingFiles : public FileSystem {
  public:
-  bool Exists(const std::string&) override { return false; }
-  Status ReadAll(const std::string&, std::string*) override { return Status::Ok(); }
-  Status Append(const std::string&, const std::string& bytes) override {
+  bool Exists(const FilePath&) override { return false; }
+  Status ReadAll(const FilePath&, std::string*) override { return Status::Ok(); }
+  Status Append(const FilePath&, const std::string& bytes) override {
     appended += bytes.size();
     return Status::Ok();
   }
-  Status ReplaceAll(const std::string&, const std::string&) override { return Status::Ok(); }
-  bool Remove(const std::string&) override { return false; }
+  Status ReplaceAll(const FilePath&, const std::string&) override { return Status::Ok(); }
+  bool Remove(const FilePath&) override { return false; }
   uint64_t appended = 0;
 };
 
@@ -165,7 +165,7 @@ void BM_MemoryAfterCalls(benchmark::State& state) {
     FakeClock clock;
     PlainLocale locale;
     DiscardingFiles files;
-    auto list = std::make_unique<CallList>(files, clock, locale, "listcham.dat");
+    auto list = std::make_unique<CallList>(files, clock, locale, L"listcham.dat");
     FakeSerialLink link;
     QuietSound sound;
     Host host(*book, list.get());

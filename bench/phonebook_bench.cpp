@@ -42,23 +42,23 @@ class BenchLocale : public Locale {
 
 class BenchFileSystem : public FileSystem {
  public:
-  bool Exists(const std::string& path) override { return files_.count(path) != 0; }
-  Status ReadAll(const std::string& path, std::string* contents) override {
+  bool Exists(const FilePath& path) override { return files_.count(path) != 0; }
+  Status ReadAll(const FilePath& path, std::string* contents) override {
     *contents = files_[path];
     return Status::Ok();
   }
-  Status Append(const std::string& path, const std::string& bytes) override {
+  Status Append(const FilePath& path, const std::string& bytes) override {
     files_[path] += bytes;
     return Status::Ok();
   }
-  Status ReplaceAll(const std::string& path, const std::string& bytes) override {
+  Status ReplaceAll(const FilePath& path, const std::string& bytes) override {
     files_[path] = bytes;
     return Status::Ok();
   }
-  bool Remove(const std::string& path) override { return files_.erase(path) != 0; }
+  bool Remove(const FilePath& path) override { return files_.erase(path) != 0; }
 
  private:
-  std::map<std::string, std::string> files_;
+  std::map<FilePath, std::string> files_;
 };
 
 // Names in a scattered order, mixed case, and distinct nine-digit telephones.
@@ -84,7 +84,7 @@ void BM_AddEntrySortAndSave(benchmark::State& state) {
     state.ResumeTiming();
     copy.Append({"Maria Nova", "219876543"});
     copy.SortRowsByColumn(PhoneBook::kNameColumn, locale);
-    benchmark::DoNotOptimize(SavePhoneBook(files, "agenda.dat", copy).ok());
+    benchmark::DoNotOptimize(SavePhoneBook(files, L"agenda.dat", copy).ok());
   }
 }
 BENCHMARK(BM_AddEntrySortAndSave)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -101,7 +101,7 @@ void BM_EditEntrySortAndSave(benchmark::State& state) {
     state.ResumeTiming();
     copy.SetSelectedRow({"Alberto", "211111111"});
     copy.SortRowsByColumn(PhoneBook::kNameColumn, locale);
-    benchmark::DoNotOptimize(SavePhoneBook(files, "agenda.dat", copy).ok());
+    benchmark::DoNotOptimize(SavePhoneBook(files, L"agenda.dat", copy).ok());
   }
 }
 BENCHMARK(BM_EditEntrySortAndSave)->Arg(10000)->Unit(benchmark::kMillisecond);
@@ -121,9 +121,9 @@ BENCHMARK(BM_LookupNameLastRow)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_LoadPhoneBook(benchmark::State& state) {
   BenchFileSystem files;
-  SavePhoneBook(files, "agenda.dat", MakeBook(static_cast<int>(state.range(0))));
+  SavePhoneBook(files, L"agenda.dat", MakeBook(static_cast<int>(state.range(0))));
   PhoneBook book;
-  for (auto _ : state) benchmark::DoNotOptimize(LoadPhoneBook(files, "agenda.dat", &book).ok());
+  for (auto _ : state) benchmark::DoNotOptimize(LoadPhoneBook(files, L"agenda.dat", &book).ok());
 }
 BENCHMARK(BM_LoadPhoneBook)->Arg(10000)->Unit(benchmark::kMillisecond);
 

@@ -99,11 +99,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   MemoryFileSystem files;
-  files.Set("agenda.dat", bytes);
-  files.Set("listcham.dat", bytes);
+  files.Set(L"agenda.dat", bytes);
+  files.Set(L"listcham.dat", bytes);
 
   PhoneBook book;
-  FUZZ_CHECK(LoadPhoneBook(files, "agenda.dat", &book).ok());
+  FUZZ_CHECK(LoadPhoneBook(files, L"agenda.dat", &book).ok());
   FUZZ_CHECK(book.size() >= 1 && book.size() <= non_empty + 1);
   for (size_t i = 0; i < book.size(); ++i) {
     FUZZ_CHECK(book.row(i).name.find(';') == std::string::npos);
@@ -111,16 +111,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Only the last row may lack a name (the free-last-row rule fills it next).
     if (i + 1 < book.size()) FUZZ_CHECK(!book.row(i).name.empty());
   }
-  FUZZ_CHECK(SavePhoneBook(files, "agenda.dat", book).ok());
+  FUZZ_CHECK(SavePhoneBook(files, L"agenda.dat", book).ok());
   PhoneBook again;
-  FUZZ_CHECK(LoadPhoneBook(files, "agenda.dat", &again).ok());
+  FUZZ_CHECK(LoadPhoneBook(files, L"agenda.dat", &again).ok());
   FUZZ_CHECK(again.rows() == book.rows());
   // The lookup finds the first row with a telephone.
   FUZZ_CHECK(book.LookupName(book.row(0).phone) == book.row(0).name);
 
   FakeClock clock;
   PlainLocale locale;
-  CallList calls(files, clock, locale, "listcham.dat");
+  CallList calls(files, clock, locale, L"listcham.dat");
   FUZZ_CHECK(calls.LoadCallList().ok());
   FUZZ_CHECK(calls.rows().size() >= 1 && calls.rows().size() <= non_empty + 1);
   std::string rewritten;
@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (i + 1 < calls.rows().size()) FUZZ_CHECK(!r.date.empty());
     rewritten += r.date + ";" + r.time + ";" + r.number + ";" + r.name + "\r\n";
   }
-  files.Set("listcham.dat", rewritten);
+  files.Set(L"listcham.dat", rewritten);
   const std::vector<CallRecord> first_rows = calls.rows();
   FUZZ_CHECK(calls.LoadCallList().ok());
   FUZZ_CHECK(calls.rows() == first_rows);

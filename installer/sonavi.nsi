@@ -1,12 +1,18 @@
 ; Sonavi's installer: per user, no administrator rights, into
 ; %LOCALAPPDATA%\Programs\Sonavi, where the program can write its data files beside itself.
-; One installer for 32-bit and 64-bit Windows: it installs the 64-bit exe where the system
-; runs it, the 32-bit one elsewhere.
+; One installer for 32-bit and 64-bit Windows: it installs the 64-bit exe on Windows for x64
+; processors, the 32-bit one elsewhere (Windows on ARM included, where Windows 10 runs no
+; x64 programs).
 ;
-;   makensis -DEXE64=<x86_64 sonavi.exe> -DEXE32=<i686 sonavi.exe> -DOUTFILE=<setup.exe> sonavi.nsi
+;   makensis -DEXE64=<x86_64 sonavi.exe> -DEXE32=<i686 sonavi.exe> -DVERSION_H=<the build's
+;            resources/version.h> -DTEXTS=<the build's windows-texts folder>
+;            -DOUTFILE=<setup.exe> sonavi.nsi
 ;
 ; Silent switches: /S installs or uninstalls without questions; the uninstaller's
-; /APAGARDADOS also deletes the phone book, the call list and the settings.
+; /APAGARDADOS also deletes the phone book, the call list and the settings. The uninstall
+; entry's silent command runs the uninstaller in place ("_?=" and the install folder), so
+; that it returns when it has finished, with its exit code (the plain /S goes on from a
+; copy of itself and returns at once).
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -22,7 +28,9 @@ ManifestDPIAware true
 !include FileFunc.nsh
 !include x64.nsh
 
-!searchparse /file "..\resources\version.h" `#define SONAVI_VERSION_TEXT "` VERSION `"`
+; The version and the makers' notice as the build made them for the program.
+!searchparse /file "${VERSION_H}" `#define SONAVI_VERSION_TEXT "` VERSION `"`
+!searchparse /file "${VERSION_H}" `#define SONAVI_LEGAL_COPYRIGHT "` LEGAL_COPYRIGHT `"`
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Sonavi"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define SETTINGS_KEY "Software\Borvane\Sonavi"
@@ -42,7 +50,7 @@ VIAddVersionKey /LANG=2070 "CompanyName" "Borvane"
 VIAddVersionKey /LANG=2070 "FileDescription" "Instalação do Sonavi"
 VIAddVersionKey /LANG=2070 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=2070 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=2070 "LegalCopyright" "Borvane"
+VIAddVersionKey /LANG=2070 "LegalCopyright" "${LEGAL_COPYRIGHT}"
 
 !define MUI_ICON "..\resources\sonavi.ico"
 !define MUI_UNICON "..\resources\sonavi.ico"
@@ -139,12 +147,14 @@ Section "Sonavi"
   ; Over an earlier installation only the program files are replaced: agenda.dat,
   ; listcham.dat and the settings stay.
   ClearErrors
-  ${If} ${RunningX64}
+  ${If} ${IsNativeAMD64}
     File "/oname=sonavi.exe" "${EXE64}"
   ${Else}
     File "/oname=sonavi.exe" "${EXE32}"
   ${EndIf}
-  File "..\NOTICE.txt"
+  File "${TEXTS}\README.txt"
+  File "${TEXTS}\NOTICE.txt"
+  File "${TEXTS}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "$(WriteFailed)" /SD IDOK
@@ -165,7 +175,7 @@ Section "Sonavi"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\sonavi.exe,0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S _?=$INSTDIR'
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
@@ -175,6 +185,30 @@ SectionEnd
 Function un.onInit
   StrCpy $DeleteData 0
   ${GetParameters} $0
+  ; The copy that finishes an uninstall run in place (see the end of the section): it
+  ; deletes the uninstaller as soon as that process has ended and its file can go, trying
+  ; for up to a minute, then the folder if empty. It stops as soon as the entry names an
+  ; install folder again: a new installation has begun there, whose files are not its own.
+  ; Its own file goes a moment after it has ended, deleted by a hidden command prompt.
+  ClearErrors
+  ${GetOptions} $0 "/FINALIZAR" $1
+  ${IfNot} ${Errors}
+    ${For} $1 1 600
+      ReadRegStr $2 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+      ${If} $2 != ""
+        ${Break}
+      ${EndIf}
+      Delete "$INSTDIR\${UNINSTALLER}"
+      ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+        RMDir "$INSTDIR"
+        ${Break}
+      ${EndIf}
+      Sleep 100
+    ${Next}
+    SetOutPath "$TEMP"  ; the prompt's working folder, not the install folder
+    ExecShell "" "$SYSDIR\cmd.exe" '/d /c ping -n 3 127.0.0.1 >nul & del "$EXEPATH"' SW_HIDE
+    Quit
+  ${EndIf}
   ClearErrors
   ${GetOptions} $0 "/APAGARDADOS" $1
   ${IfNot} ${Errors}
@@ -210,7 +244,9 @@ Section "Uninstall"
     SetErrorLevel 2
     Abort
   ${EndIf}
+  Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\NOTICE.txt"
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
   Delete "$SMPROGRAMS\Sonavi.lnk"
   DeleteRegValue HKCU "${RUN_KEY}" "Sonavi"
@@ -223,6 +259,25 @@ Section "Uninstall"
     Delete "$INSTDIR\listcham.dat.tmp"
     DeleteRegKey HKCU "${SETTINGS_KEY}"
     DeleteRegKey /ifempty HKCU "Software\Borvane"
+  ${EndIf}
+  ; Run in place (the silent command of the entry), the uninstaller cannot delete its own
+  ; file: a copy of it in the temporary folder deletes it once this process has ended.
+  ; Without that copy, the uninstaller stays in the folder.
+  ${If} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    GetTempFileName $0
+    ${If} $0 != ""
+      ClearErrors
+      CopyFiles /SILENT "$EXEPATH" "$0.exe"
+      ${IfNot} ${Errors}
+        ; Started outside the install folder, which it may then remove.
+        SetOutPath "$TEMP"
+        Exec '"$0.exe" /FINALIZAR _?=$INSTDIR'
+      ${EndIf}
+      ${If} ${Errors}
+        Delete "$0.exe"
+      ${EndIf}
+      Delete $0
+    ${EndIf}
   ${EndIf}
   ; Only when empty: kept data keeps the folder.
   RMDir "$INSTDIR"

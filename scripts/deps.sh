@@ -3,10 +3,11 @@
 set -euo pipefail
 # x11-apps: xwd; x11-utils: xwininfo; imagemagick: convert (the scenarios' pictures).
 # g++-mingw-w64-i686-posix and wine32 (from Debian's i386 architecture): the 32-bit build
-# and Wine's side that runs it; nsis: makensis, for the installer.
+# and Wine's side that runs it; nsis: makensis, for the installer; unzip: the test of the
+# published zips.
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev g++-mingw-w64-x86-64-posix
           g++-mingw-w64-i686-posix wine64 wine32:i386 fonts-wine xvfb x11-apps x11-utils
-          imagemagick xdotool xauth locales nsis zip)
+          imagemagick xdotool xauth locales nsis zip unzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

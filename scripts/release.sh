@@ -1,6 +1,6 @@
 #!/bin/bash
-# Builds the release in out/: the installer (one for 32-bit and 64-bit Windows), a portable
-# zip per architecture (sonavi.exe, README.md and its pictures, NOTICE.txt) and SHA256SUMS.
+# Builds the release in out/ (scripts/package.sh): the installer (one for 32-bit and 64-bit
+# Windows), a portable zip per architecture, SHA256SUMS and the winget manifest.
 # The exes and the installer are built twice, the second time from scratch in a clone of the
 # commit at another path, and must come out byte for byte the same and hold neither source
 # path. Run it on a committed tree. Prints the files and their sizes.
@@ -8,8 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 scripts/deps.sh
-version=$(sed -n 's/.*SONAVI_VERSION_TEXT "\(.*\)"/\1/p' resources/version.h)
-setup=sonavi-$version-instalador.exe
 if [[ -n "$(git status --porcelain)" ]]; then
   echo "uncommitted changes: commit them first (the second build is made from the commit)" >&2
   exit 1
@@ -26,6 +24,9 @@ build() {
   cmake --build "$2/x86_64" -j2 --target sonavi installer
 }
 build "$ROOT" "$ROOT/build/release"
+# The version the build made from CMakeLists.txt.
+version=$(<build/release/x86_64/VERSION)
+setup=sonavi-$version-instalador.exe
 again=$ROOT/build/release-again
 rm -rf "$again"
 git clone -q --no-checkout "$ROOT" "$again/src"
@@ -44,20 +45,5 @@ for f in i686/sonavi.exe x86_64/sonavi.exe; do
   done
 done
 
-rm -rf out && mkdir -p out
-cp "build/release/x86_64/$setup" out/
-# The zips' entries carry the date of the last commit, so they are reproducible too.
-export TZ=UTC
-stamp=$(git log -1 --format=%cd --date=format-local:%Y%m%d%H%M.%S 2>/dev/null || echo 202601010000)
-for arch in win32:i686 win64:x86_64; do
-  dir=out/sonavi-$version
-  mkdir -p "$dir/docs/screenshots"
-  cp "build/release/${arch#*:}/sonavi.exe" README.md NOTICE.txt "$dir/"
-  cp docs/screenshots/*.png "$dir/docs/screenshots/"
-  chmod -R u=rwX,go=rX "$dir"
-  find "$dir" -exec touch -t "$stamp" {} +
-  (cd out && find "sonavi-$version" | LC_ALL=C sort | zip -qX "sonavi-$version-${arch%:*}.zip" -@)
-  rm -rf "$dir"
-done
-(cd out && sha256sum "$setup" sonavi-*.zip >SHA256SUMS)
-ls -l out/
+scripts/package.sh out build/release/x86_64 build/release/i686/sonavi.exe
+ls -l out/ out/winget/

@@ -1,6 +1,6 @@
 # Sourced by the scripts that run Windows programs: one quiet, private Wine prefix per
 # build folder, a server started outside any test runner's pipes, Xvfb when there is
-# no display.
+# no display (SONAVI_SCREEN_SIZE pixels, 1024x768 unless told).
 : "${SONAVI_BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/win32}"
 export WINEPREFIX="${WINEPREFIX:-$SONAVI_BUILD/wineprefix}"
 export WINEDEBUG=-all
@@ -14,7 +14,7 @@ wine_start() {
   mkdir -p "$WINEPREFIX"
   if [[ -z "${DISPLAY:-}" ]]; then
     local n=$((90 + RANDOM % 500))
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${SONAVI_SCREEN_SIZE:-1024x768}x24" -nolisten tcp >/dev/null 2>&1 &
     SONAVI_XVFB_PID=$!
     export DISPLAY=":$n"
     sleep 0.5

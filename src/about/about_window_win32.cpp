@@ -5,6 +5,7 @@
 #include "../../resources/resource_ids.h"
 #include "about/filever.h"
 #include "ui/application.h"
+#include "version.h"
 
 namespace sonavi {
 
@@ -14,38 +15,17 @@ constexpr int kClientWidth = 275;
 constexpr int kClientHeight = 109;
 constexpr COLORREF kBackground = RGB(237, 236, 227);
 constexpr COLORREF kMaroon = RGB(128, 0, 0);
-constexpr char kMaker[] = "Copyright © 2005 Borvane, Lda.";
+constexpr char kMaker[] = SONAVI_LEGAL_COPYRIGHT;
 constexpr char kWebAddress[] = "http://www.borvane.pt";
 constexpr char kMailAddress[] = "sonavi@borvane.pt";
 
-HFONT BoldFont(int height) {
-  return CreateFontA(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
-}
-
-std::string WindowText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
-// Sizes a label to its text in its font, as labels that size themselves do.
-void FitToText(HWND label) {
-  const std::string text = WindowText(label);
-  HDC dc = GetDC(label);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
-  SIZE size = {0, 0};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
-  SelectObject(dc, old);
-  ReleaseDC(label, dc);
-  SetWindowPos(label, nullptr, 0, 0, size.cx, metrics.tmHeight,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+// "MS Sans Serif", bold: the name in 12 point, the other lines in 8.
+constexpr ui::FontDesign kTitleFont = {"MS Sans Serif", 16, FW_BOLD, DEFAULT_PITCH | FF_DONTCARE};
+constexpr ui::FontDesign kBoldFont = {"MS Sans Serif", 11, FW_BOLD, DEFAULT_PITCH | FF_DONTCARE};
+// The program's icon, drawn on the background.
+constexpr int kIconLeft = 7;
+constexpr int kIconTop = 6;
+constexpr int kIconSize = 32;
 
 MouseButton ButtonOf(UINT msg) {
   switch (msg) {
@@ -66,8 +46,6 @@ MouseButton ButtonOf(UINT msg) {
 
 Tfsobre::Tfsobre() {
   background_ = CreateSolidBrush(kBackground);
-  title_font_ = BoldFont(-16);  // 12 point
-  bold_font_ = BoldFont(-11);   // 8 point
   ui::FormParams params;
   params.caption = "About...";
   params.width = kClientWidth;
@@ -75,26 +53,25 @@ Tfsobre::Tfsobre() {
   params.border = ui::Border::kNone;
   CreateForm(params);
 
-  HINSTANCE instance = ui::Application::Get().instance();
-  // Without an icon resource the window simply shows none.
-  icon_ = static_cast<HICON>(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDI_SONAVI), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  LoadProgramIcon();
 
   AddControl("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, kButton1, 220, 76, 47, 25);
   SetDefaultButton(kButton1);
 
   HWND label1 =
       AddControl("STATIC", "Sonavi", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, kLabel1, 48, 8, 217, 20);
-  SendMessageA(label1, WM_SETFONT, reinterpret_cast<WPARAM>(title_font_), FALSE);
-  AddBoldLabel(kLabel4, "Version %s", 48, 32, bold_font_);
-  AddBoldLabel(kLabel5, kMaker, 48, 52, bold_font_);
+  SetControlFont(label1, kTitleFont);
+  AddBoldLabel(kLabel4, "Version %s", 48, 32);
+  AddBoldLabel(kLabel5, kMaker, 48, 52);
 
-  const HFONT font = ui::Application::Get().default_font();
-  link_label1_ = std::make_unique<TLinkLabel>(handle(), kLinkLabel1, 48, 68, kWebAddress, font);
+  link_label1_ = std::make_unique<TLinkLabel>(handle(), kLinkLabel1, kWebAddress);
   link_label1_->SetLink(kWebAddress);
-  link_label2_ = std::make_unique<TLinkLabel>(handle(), kLinkLabel2, 48, 84, kMailAddress, font);
+  link_label2_ = std::make_unique<TLinkLabel>(handle(), kLinkLabel2, kMailAddress);
   link_label2_->SetLink(std::string("mailto:") + kMailAddress);
+  Place(link_label1_->handle(), 48, 68, 0, 0);
+  Place(link_label2_->handle(), 48, 84, 0, 0);
   for (TLinkLabel* link : {link_label1_.get(), link_label2_.get()}) {
+    FitToText(link->handle());
     link->SetEnterFontColor(clRed);
     link->SetLeaveFontColor(clBlue);
     link->SetVisitedColor(clBlue);
@@ -108,22 +85,28 @@ Tfsobre::~Tfsobre() {
   link_label1_.reset();
   link_label2_.reset();
   if (icon_) DestroyIcon(icon_);
-  DeleteObject(title_font_);
-  DeleteObject(bold_font_);
   DeleteObject(background_);
 }
 
-HWND Tfsobre::AddBoldLabel(int id, const std::string& caption, int x, int y, HFONT font) {
-  HWND label = AddControl("STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, id, x, y, 1, 1);
-  SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+void Tfsobre::AddBoldLabel(int id, const std::string& caption, int x, int y) {
+  HWND label = AddControl("STATIC", caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, id, x, y, 0, 0);
+  SetControlFont(label, kBoldFont);
   FitToText(label);
-  return label;
 }
+
+void Tfsobre::LoadProgramIcon() {
+  if (icon_) DestroyIcon(icon_);
+  // Without an icon resource the window simply shows none.
+  icon_ = ui::LoadIconOfSize(ui::Application::Get().instance(), IDI_SONAVI, Scale(kIconSize));
+}
+
+void Tfsobre::OnDpiChanged() { LoadProgramIcon(); }
 
 void Tfsobre::FormCreate() {
   HWND label4 = Control(kLabel4);
   SetWindowTextA(
-      label4, VersionLabelText(WindowText(label4), ShortFileVersion(), FullFileVersion()).c_str());
+      label4,
+      VersionLabelText(ui::WindowText(label4), ShortFileVersion(), FullFileVersion()).c_str());
   FitToText(label4);
 }
 
@@ -164,7 +147,10 @@ void Tfsobre::Paint() {
   Rectangle(dc, client.left, client.top, client.right, client.bottom);
   SelectObject(dc, old_brush);
   SelectObject(dc, old_pen);
-  if (icon_) DrawIconEx(dc, 7, 6, icon_, 32, 32, 0, nullptr, DI_NORMAL);
+  if (icon_) {
+    DrawIconEx(dc, Scale(kIconLeft), Scale(kIconTop), icon_, Scale(kIconSize), Scale(kIconSize), 0,
+               nullptr, DI_NORMAL);
+  }
   EndPaint(handle(), &paint);
 }
 

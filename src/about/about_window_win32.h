@@ -35,6 +35,7 @@ class Tfsobre : public ui::Form {
  protected:
   void OnCommand(int id, int code, HWND control) override;
   void OnShow() override;
+  void OnDpiChanged() override;
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
@@ -45,11 +46,11 @@ class Tfsobre : public ui::Form {
   void Shape1MouseMove(int x, int y);
   void Shape1MouseUp(MouseButton button);
   void Paint();
-  HWND AddBoldLabel(int id, const std::string& caption, int x, int y, HFONT font);
+  void AddBoldLabel(int id, const std::string& caption, int x, int y);
+  // The program's icon at the window's DPI.
+  void LoadProgramIcon();
 
   HBRUSH background_ = nullptr;
-  HFONT title_font_ = nullptr;
-  HFONT bold_font_ = nullptr;
   HICON icon_ = nullptr;
   WindowDrag drag_;
   std::unique_ptr<TLinkLabel> link_label1_;

@@ -31,33 +31,18 @@ HFONT UnderlinedCopy(HFONT font) {
   return CreateFontIndirectA(&log);
 }
 
-SIZE TextSize(HWND window, HFONT font, const std::string& text) {
-  SIZE size = {0, 0};
-  HDC dc = GetDC(window);
-  HGDIOBJ old = SelectObject(dc, font);
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  TEXTMETRICA metrics = {};
-  GetTextMetricsA(dc, &metrics);
-  if (size.cy < metrics.tmHeight) size.cy = metrics.tmHeight;
-  SelectObject(dc, old);
-  ReleaseDC(window, dc);
-  return size;
-}
-
 }  // namespace
 
-TLinkLabel::TLinkLabel(HWND parent, int id, int x, int y, const std::string& caption, HFONT font)
+TLinkLabel::TLinkLabel(HWND parent, int id, const std::string& caption)
     : state_([this](const std::string& link) {
         // The label's form owns whatever the shell shows; its answer is not looked at.
         ShellExecuteA(GetAncestor(window_, GA_ROOT), "OPEN", link.c_str(), "", "", SW_SHOW);
       }) {
   const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
   RegisterLinkLabelClass(instance, &TLinkLabel::WindowProc);
-  font_ = UnderlinedCopy(font);
-  const SIZE size = TextSize(parent, font_, caption);
-  window_ = CreateWindowExA(0, kLinkLabelClass, caption.c_str(), WS_CHILD | WS_VISIBLE, x, y,
-                            size.cx, size.cy, parent,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
+  window_ =
+      CreateWindowExA(0, kLinkLabelClass, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
 }
 
 TLinkLabel::~TLinkLabel() {
@@ -142,6 +127,13 @@ LRESULT TLinkLabel::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_CAPTURECHANGED:
       pressed_ = false;
       return 0;
+    case WM_SETFONT:
+      if (font_) DeleteObject(font_);
+      font_ = UnderlinedCopy(reinterpret_cast<HFONT>(wparam));
+      if (LOWORD(lparam)) InvalidateRect(window_, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case WM_SETTEXT: {
       const LRESULT result = DefWindowProcA(window_, msg, wparam, lparam);
       InvalidateRect(window_, nullptr, TRUE);

@@ -12,10 +12,10 @@ namespace sonavi {
 
 class TLinkLabel {
  public:
-  // A label at the given client position of parent, sized to its caption, in an
-  // underlined copy of font. Its background is whatever the parent answers to
-  // WM_CTLCOLORSTATIC, so it shows the parent's colour through.
-  TLinkLabel(HWND parent, int id, int x, int y, const std::string& caption, HFONT font);
+  // A label of parent, for the parent to place and size. It draws its caption in an
+  // underlined copy of the font it is given (WM_SETFONT). Its background is whatever the
+  // parent answers to WM_CTLCOLORSTATIC, so it shows the parent's colour through.
+  TLinkLabel(HWND parent, int id, const std::string& caption);
   ~TLinkLabel();
   TLinkLabel(const TLinkLabel&) = delete;
   TLinkLabel& operator=(const TLinkLabel&) = delete;

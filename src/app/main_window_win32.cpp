@@ -26,11 +26,24 @@ enum ControlId {
   kSair1,
 };
 
+// The log's font: "Fixedsys".
+constexpr ui::FontDesign kLogFont = {"Fixedsys", 12, FW_NORMAL, FIXED_PITCH | FF_MODERN};
+
+// "Agenda" and "Lista de Chamadas": shown non-modally and brought to the front.
+void ShowInFront(ui::Form& form) {
+  form.Show();
+  TForm1::ForceForegroundWindow(form.handle());
+}
+
+// "Opções..." and "Sobre...": shown modally, unless already shown.
+void ShowModalOnce(ui::Form& form) {
+  if (!form.Visible()) form.ShowModal();
+}
+
 }  // namespace
 
 TForm1::TForm1(CommApi& comm_api, Registry& registry)
-    : registry_(registry),
-      serial_port1_(comm_api, &ui::Application::Get()),
+    : serial_port1_(comm_api, &ui::Application::Get()),
       monitor_(serial_port1_, SystemClock(), SystemSound(), *this, settings_) {
   // The worker hands nothing to the main thread: the parser polls the cluster queue.
   serial_port1_.SetErrorNoise(255);
@@ -41,12 +54,7 @@ TForm1::TForm1(CommApi& comm_api, Registry& registry)
       8, 8, 545, 361, ui::kAnchorLeft | ui::kAnchorTop, WS_EX_CLIENTEDGE);
   // The log is never trimmed: lift the edit control's default 30000-character limit.
   SendMessageA(memo, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-  log_font_ = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
-  HFONT fixedsys =
-      CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Fixedsys");
-  if (fixedsys) log_font_ = fixedsys;
-  SendMessageA(memo, WM_SETFONT, reinterpret_cast<WPARAM>(log_font_), FALSE);
+  SetControlFont(memo, kLogFont);
   AddEdit(kEdit1, "AT", 24, 408, 121, 21);
   AddButton(kButton1, "enviar", 148, 404, 75, 25);
   AddButton(kButton2, "simular ring", 244, 376, 153, 25);
@@ -62,10 +70,7 @@ TForm1::TForm1(CommApi& comm_api, Registry& registry)
   timer1_->SetInterval(100);
   timer2_ = app.Create([this] { monitor_.Timer2Timer(); });
   timer2_->SetInterval(60000);
-  // The timers run from here on, also under an error box that FormCreate shows.
-  timer1_->SetEnabled(true);
-  timer2_->SetEnabled(true);
-  FormCreate();
+  settings_loaded_ = LoadSettings(registry, UserLocale(), &settings_);
 }
 
 TForm1::~TForm1() {
@@ -79,7 +84,6 @@ TForm1::~TForm1() {
   }
   // FormDestroy: the port is closed with the window.
   serial_port1_.SetActive(false);
-  if (log_font_ && log_font_ != GetStockObject(OEM_FIXED_FONT)) DeleteObject(log_font_);
 }
 
 void TForm1::CreateTrayIcon() {
@@ -87,8 +91,7 @@ void TForm1::CreateTrayIcon() {
   const int ids[2] = {IDI_TRAY_NOT_READY, IDI_TRAY_CALLER_ID};
   std::vector<IconHandle> pictures;
   for (int i = 0; i < 2; ++i) {
-    tray_pictures_[i] = static_cast<HICON>(
-        LoadImageA(app.instance(), MAKEINTRESOURCEA(ids[i]), IMAGE_ICON, 16, 16, 0));
+    tray_pictures_[i] = ui::LoadSmallIcon(app.instance(), ids[i]);
     pictures.push_back(reinterpret_cast<IconHandle>(tray_pictures_[i]));
   }
   popup_menu1_ = CreatePopupMenu();
@@ -114,25 +117,26 @@ void TForm1::CreateTrayIcon() {
   tray_icon1_->Loaded();
 }
 
-void TForm1::Agenda1Click() {
-  if (!links_.show_phone_book) return;
-  links_.show_phone_book();
-}
+void TForm1::Agenda1Click() { ShowInFront(*links_.phone_book); }
 
-void TForm1::ListadeChamadas1Click() {
-  if (!links_.show_call_list) return;
-  links_.show_call_list();
-}
+void TForm1::ListadeChamadas1Click() { ShowInFront(*links_.call_list); }
 
 void TForm1::FormCreate() {
-  const Status loaded = LoadSettings(registry_, UserLocale(), &settings_);
-  if (!loaded.ok()) {
+  // The timers run from here on, also under the boxes and dialogs of start-up.
+  timer1_->SetEnabled(true);
+  timer2_->SetEnabled(true);
+  if (!settings_loaded_.ok()) {
     // The first supervision run then comes from the options dialog or the timer.
-    ShowError(loaded.message());
+    ShowError(settings_loaded_.message());
     return;
   }
   monitor_.SetModemReady(false);
   monitor_.Timer2Timer();
+}
+
+void TForm1::StopTimers() {
+  timer1_->SetEnabled(false);
+  timer2_->SetEnabled(false);
 }
 
 void TForm1::OnCommand(int id, int code, HWND) {
@@ -164,10 +168,10 @@ void TForm1::OnCommand(int id, int code, HWND) {
       ListadeChamadas1Click();
       break;
     case kOpes1:
-      if (links_.show_options) links_.show_options();
+      ShowModalOnce(*links_.options);
       break;
     case kSobre1:
-      if (links_.show_about) links_.show_about();
+      ShowModalOnce(*links_.about);
       break;
     case kSair1:
       ui::Application::Get().Terminate();
@@ -190,18 +194,11 @@ void TForm1::AppendLog(const std::string& line) {
   SendMessageA(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-// The monitor names and records callers only once CallsReady; unlinked, no name is known
-// and no call is recorded, which is reported, not hidden.
-std::string TForm1::LookupName(const std::string& number) {
-  return links_.lookup_name ? links_.lookup_name(number) : std::string();
-}
+std::string TForm1::LookupName(const std::string& number) { return links_.lookup_name(number); }
 
 Status TForm1::AddCall(const std::string& number, const std::string& name) {
-  if (!links_.add_call) return Status::Error("A lista de chamadas não está disponível.");
   return links_.add_call(number, name);
 }
-
-bool TForm1::CallsReady() { return links_.lookup_name && links_.add_call; }
 
 void TForm1::ShowBalloon(const std::string& title, const std::string& text) {
   tray_icon1_->ShowBalloon(title, text, TBalloonIconKind::biNone, 15);

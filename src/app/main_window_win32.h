@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/monitor.h"
 #include "platform/registry.h"
@@ -22,22 +23,29 @@ namespace sonavi {
 
 class TForm1 : public ui::Form, public MonitorHost {
  public:
-  // The other windows' services the monitor and the tray menu use, each wired as soon as
-  // its window exists; until then a menu item does nothing and callers are held.
+  // The other windows: the phone book's look-up and the call list's record for the
+  // monitor, and the windows of the tray menu.
   struct Links {
     std::function<std::string(const std::string&)> lookup_name;
     std::function<Status(const std::string&, const std::string&)> add_call;
-    // The tray menu's windows.
-    std::function<void()> show_phone_book;
-    std::function<void()> show_call_list;
-    std::function<void()> show_options;  // modal, unless already shown
-    std::function<void()> show_about;    // modal, unless already shown
+    ui::Form* phone_book = nullptr;
+    ui::Form* call_list = nullptr;
+    ui::Form* options = nullptr;
+    ui::Form* about = nullptr;
   };
 
+  // Builds the window, its tray icon and its timers, and reads the settings; shows nothing.
   TForm1(CommApi& comm_api, Registry& registry);
   ~TForm1() override;
 
-  Links& links() { return links_; }
+  // Called once every window exists, before anything runs the message loop.
+  void Link(Links links) { links_ = std::move(links); }
+  // The main window's part of start-up: the timers start; then the settings' error box,
+  // or else the first supervision step.
+  void FormCreate();
+  // Once the message loop has ended, before any window goes.
+  void StopTimers();
+
   Monitor& monitor() { return monitor_; }
   Settings& settings() { return settings_; }
 
@@ -48,7 +56,6 @@ class TForm1 : public ui::Form, public MonitorHost {
   void AppendLog(const std::string& line) override;
   std::string LookupName(const std::string& number) override;
   Status AddCall(const std::string& number, const std::string& name) override;
-  bool CallsReady() override;
   void ShowBalloon(const std::string& title, const std::string& text) override;
   void SetIconIndex(int index) override;
   void SetHint(const std::string& hint) override;
@@ -60,16 +67,14 @@ class TForm1 : public ui::Form, public MonitorHost {
 
  private:
   void CreateTrayIcon();
-  void FormCreate();
   void Agenda1Click();
   void ListadeChamadas1Click();
 
-  Registry& registry_;
   TSerialPort serial_port1_;
   Settings settings_;
+  Status settings_loaded_;
   Monitor monitor_;
   Links links_;
-  HFONT log_font_ = nullptr;
   std::unique_ptr<Timer> timer1_;
   std::unique_ptr<Timer> timer2_;
   HICON tray_pictures_[2] = {};

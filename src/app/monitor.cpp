@@ -49,15 +49,6 @@ Monitor::Monitor(SerialLink& serial, Clock& clock, Sound& sound, MonitorHost& ho
     : serial_(serial), clock_(clock), sound_(sound), host_(host), settings_(settings) {}
 
 void Monitor::Timer1Timer() {
-  while (!held_numbers_.empty() && host_.CallsReady()) {
-    const std::string held = std::move(held_numbers_.front());
-    held_numbers_.pop_front();
-    std::string error;
-    if (!HandleNumber(held, &error)) {
-      host_.ShowError(error);
-      return;
-    }
-  }
   std::string work;
   work.swap(receive_buffer_);
   if (!command_busy_ && serial_.PeekClusterSize() >= 0) {
@@ -70,10 +61,6 @@ void Monitor::Timer1Timer() {
     host_.AppendLog(line);
     if (line == "RING") HandleRing();
     if (line.compare(0, 4, "NMBR") == 0) {
-      if (!host_.CallsReady()) {
-        held_numbers_.push_back(line);
-        continue;
-      }
       std::string error;
       if (!HandleNumber(line, &error)) {
         // The lines after the failed one are parsed at the next tick, not lost. Put

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 
 #include "platform/clock.h"
@@ -25,9 +24,6 @@ class MonitorHost {
   virtual std::string LookupName(const std::string& number) = 0;
   // Records a call in the call list window and its file.
   virtual Status AddCall(const std::string& number, const std::string& name) = 0;
-  // False while the phone book or the call list is still being created: the monitor then
-  // holds the callers it hears of and names and records them once both exist.
-  virtual bool CallsReady() { return true; }
   // A balloon at the tray icon, without icon, shown for 15 s.
   virtual void ShowBalloon(const std::string& title, const std::string& text) = 0;
   virtual void SetIconIndex(int index) = 0;
@@ -47,8 +43,7 @@ class Monitor {
           const Settings& settings);
 
   // The parser's tick: takes ReceiveBuffer and at most one cluster, logs every line,
-  // rings on "RING", records and announces a caller on "NMBR" (or holds the caller until
-  // the host is ready for calls).
+  // rings on "RING", records and announces a caller on "NMBR".
   void Timer1Timer();
 
   // Sends one command (plus CR) and waits, in 100 ms sleeps, for the modem's answer;
@@ -89,8 +84,6 @@ class Monitor {
   bool modem_ready_ = false;
   bool call_in_progress_ = false;
   uint32_t last_ring_tick_ = 0;
-  // "NMBR" lines heard before the host was ready for calls, oldest first.
-  std::deque<std::string> held_numbers_;
 };
 
 // The texts the diagnostic panel's simulation buttons inject.

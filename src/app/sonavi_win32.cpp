@@ -58,56 +58,48 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   app.SetTitle(kAppTitle);
 
   Registry& registry = SystemRegistry();
-  // Creation order: the main window reads the settings and opens the modem; the options
-  // dialog opens by itself on a first run; then the phone book and the call list load.
-  // Their error boxes run the message loop, and with it the timers and the tray menu: each
-  // window is linked to the main window as soon as it exists.
+  const FilePath exe_path = ExecutablePath();
+  // Every window first, in creation order, each loading what it holds but showing nothing.
   TForm1 form1(SystemCommApi(), registry);
   app.SetMainForm(&form1);
-  TForm1::Links& links = form1.links();
-  Tfopcoes fopcoes(form1.settings(), registry, app, [&form1] {
+  Tfopcoes fopcoes(form1.settings(), registry, app);
+  Tfagenda fagenda(SystemFileSystem(), DataFilePath(exe_path, kPhoneBookFileName), UserLocale(),
+                   app, form1.settings());
+  Tfinserir finserir;
+  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
+                     DataFilePath(exe_path, kCallListFileName));
+  Tfsobre fsobre;
+
+  // Then linked, all at once, before anything runs the message loop.
+  fopcoes.Link([&form1] {
     form1.monitor().SetModemReady(false);
     form1.monitor().Timer2Timer();
   });
-  links.show_options = [&fopcoes] {
-    if (!fopcoes.Visible()) fopcoes.ShowModal();
-  };
-  fopcoes.ShowAtStartIfNoPort();
-  const std::string exe_path = ExecutablePath();
-  Tfinserir finserir;
-  Tfagenda::Links phone_book_links;
-  phone_book_links.send_modem_command = [&form1](const std::string& command, int timeout_ms) {
-    return form1.monitor().SendModemCommand(command, timeout_ms);
-  };
-  phone_book_links.modem_ready = [&form1] { return form1.monitor().ModemReady(); };
-  phone_book_links.toggle_main_window = [&form1] {
-    if (form1.Visible()) {
-      form1.Hide();
-    } else {
-      form1.Show();
-    }
-  };
-  Tfagenda fagenda(SystemFileSystem(), DataFilePath(exe_path, kPhoneBookFileName), UserLocale(),
-                   app, finserir, form1.settings(), std::move(phone_book_links));
-  links.lookup_name = [&fagenda](const std::string& number) { return fagenda.LookupName(number); };
-  links.show_phone_book = [&fagenda] {
-    fagenda.Show();
-    TForm1::ForceForegroundWindow(fagenda.handle());
-  };
-  Tlistcham listcham(SystemFileSystem(), SystemClock(), UserLocale(), app,
-                     DataFilePath(exe_path, "listcham.dat"));
-  links.add_call = [&listcham](const std::string& number, const std::string& name) {
-    return listcham.AddCall(number, name);
-  };
-  links.show_call_list = [&listcham] {
-    listcham.Show();
-    TForm1::ForceForegroundWindow(listcham.handle());
-  };
-  Tfsobre fsobre;
-  links.show_about = [&fsobre] {
-    if (!fsobre.Visible()) fsobre.ShowModal();
-  };
+  fagenda.Link({.entry_dialog = &finserir,
+                .send_modem_command =
+                    [&form1](const std::string& command, int timeout_ms) {
+                      return form1.monitor().SendModemCommand(command, timeout_ms);
+                    },
+                .modem_ready = [&form1] { return form1.monitor().ModemReady(); },
+                .toggle_main_window = [&form1] { form1.Visible() ? form1.Hide() : form1.Show(); }});
+  form1.Link(
+      {.lookup_name = [&fagenda](const std::string& number) { return fagenda.LookupName(number); },
+       .add_call = [&listcham](const std::string& number,
+                               const std::string& name) { return listcham.AddCall(number, name); },
+       .phone_book = &fagenda,
+       .call_list = &listcham,
+       .options = &fopcoes,
+       .about = &fsobre});
 
-  app.Run();
+  // Only now does start-up speak to the user, in the order of its effects. Its boxes and
+  // dialogs run the message loop, and with it the timers and the tray menu: a call heard
+  // under one is named, recorded and announced as at any other time.
+  const auto show_failure = [&app](const Status& status) {
+    if (!status.ok()) app.ShowError(status.message());
+  };
+  app.Run({[&form1] { form1.FormCreate(); }, [&fopcoes] { fopcoes.ShowAtStartIfNoPort(); },
+           [&] { show_failure(fagenda.loaded()); }, [&] { show_failure(listcham.loaded()); }});
+  // Nothing ticks into a window being destroyed.
+  form1.StopTimers();
   return 0;
 }

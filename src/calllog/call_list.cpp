@@ -30,7 +30,7 @@ std::string FormatCallTime(const LocalTime& when, const std::string& time_separa
          TwoDigits(when.second);
 }
 
-CallList::CallList(FileSystem& files, Clock& clock, Locale& locale, std::string path)
+CallList::CallList(FileSystem& files, Clock& clock, Locale& locale, FilePath path)
     : files_(files), clock_(clock), locale_(locale), path_(std::move(path)), rows_(1) {}
 
 size_t CallList::FreeLastRow() {

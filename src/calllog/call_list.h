@@ -13,6 +13,8 @@
 
 namespace sonavi {
 
+inline constexpr const wchar_t kCallListFileName[] = L"listcham.dat";
+
 struct CallRecord {
   std::string date;    // "dd-mm-yyyy"
   std::string time;    // "hh:mm:ss" with the regional time separator
@@ -29,7 +31,7 @@ std::string FormatCallTime(const LocalTime& when, const std::string& time_separa
 
 class CallList {
  public:
-  CallList(FileSystem& files, Clock& clock, Locale& locale, std::string path);
+  CallList(FileSystem& files, Clock& clock, Locale& locale, FilePath path);
 
   // The data rows, oldest first; never fewer than one (an empty log is one empty row).
   const std::vector<CallRecord>& rows() const { return rows_; }
@@ -49,8 +51,6 @@ class CallList {
   // "Limpar": asks the user, and on Yes deletes the file and reloads (one empty row).
   Status Clear(MessageBoxes& boxes);
 
-  const std::string& path() const { return path_; }
-
  private:
   // A record goes into the last row when its date cell is empty, else into a new row.
   size_t FreeLastRow();
@@ -58,7 +58,7 @@ class CallList {
   FileSystem& files_;
   Clock& clock_;
   Locale& locale_;
-  std::string path_;
+  FilePath path_;
   std::vector<CallRecord> rows_;
   size_t selected_ = 0;
 };

@@ -2,31 +2,21 @@
 
 #include <windowsx.h>
 
-#include "ui/application.h"
-
 namespace sonavi {
 
 namespace {
 
 enum ControlId { kGrid = 100, kLimpar1 = 101 };
 
-constexpr int kGridLeft = 8;
-constexpr int kGridTop = 8;
-constexpr int kGridWidth = 572;
-constexpr int kGridHeight = 292;
-
 }  // namespace
 
 Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-                     const std::string& path)
+                     const FilePath& path)
     : boxes_(boxes), calls_(files, clock, locale, path) {
   CreateForm({"Lista de Chamadas", 597, 339, true, ui::Border::kSizeable, true});
-  sg_ = std::make_unique<ui::Grid>(handle(), kGrid, kGridLeft, kGridTop, kGridWidth, kGridHeight,
-                                   ui::Application::Get().default_font());
-  RECT client;
-  GetClientRect(handle(), &client);
-  right_margin_ = client.right - (kGridLeft + kGridWidth);
-  bottom_margin_ = client.bottom - (kGridTop + kGridHeight);
+  // The grid grows and shrinks with the window.
+  sg_ = std::make_unique<ui::Grid>(handle(), kGrid);
+  Place(sg_->handle(), 8, 8, 572, 292, ui::kAnchorAll);
 
   popup_menu_ = CreatePopupMenu();
   AppendMenuA(popup_menu_, MF_STRING, kLimpar1, "Limpar");
@@ -53,9 +43,8 @@ Tlistcham::Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBox
         return std::string();
     }
   });
-  const Status loaded = calls_.LoadCallList();
+  loaded_ = calls_.LoadCallList();
   Refresh();
-  if (!loaded.ok()) boxes_.ShowError(loaded.message());
 }
 
 Tlistcham::~Tlistcham() {
@@ -106,14 +95,6 @@ void Tlistcham::ShowPopupMenu(LPARAM where) {
 
 LRESULT Tlistcham::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
-    case WM_SIZE:
-      if (sg_ && wparam != SIZE_MINIMIZED) {
-        const int width = LOWORD(lparam) - kGridLeft - right_margin_;
-        const int height = HIWORD(lparam) - kGridTop - bottom_margin_;
-        MoveWindow(sg_->handle(), kGridLeft, kGridTop, width > 0 ? width : 0,
-                   height > 0 ? height : 0, TRUE);
-      }
-      return 0;
     case WM_CONTEXTMENU:
       if (sg_ && reinterpret_cast<HWND>(wparam) == sg_->handle()) {
         ShowPopupMenu(lparam);

@@ -20,10 +20,13 @@ namespace sonavi {
 
 class Tlistcham : public ui::Form {
  public:
-  // Loads the file at once; a read error shows in boxes' error box.
+  // Loads the file at once; shows nothing (see loaded()).
   Tlistcham(FileSystem& files, Clock& clock, Locale& locale, MessageBoxes& boxes,
-            const std::string& path);
+            const FilePath& path);
   ~Tlistcham() override;
+
+  // How loading the call list went, for start-up to show.
+  const Status& loaded() const { return loaded_; }
 
   // Records a call in the grid and in the file. A failing file keeps the row and
   // returns the error's text for the caller to show.
@@ -50,10 +53,9 @@ class Tlistcham : public ui::Form {
 
   MessageBoxes& boxes_;
   CallList calls_;
+  Status loaded_;
   std::unique_ptr<ui::Grid> sg_;
   HMENU popup_menu_ = nullptr;
-  int right_margin_ = 0;
-  int bottom_margin_ = 0;
 };
 
 }  // namespace sonavi

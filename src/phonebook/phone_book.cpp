@@ -72,7 +72,7 @@ bool PhoneBook::Search(const std::string& text, Locale& locale) {
   return false;
 }
 
-Status LoadPhoneBook(FileSystem& files, const std::string& path, PhoneBook* book) {
+Status LoadPhoneBook(FileSystem& files, const FilePath& path, PhoneBook* book) {
   book->Reset();
   if (!files.Exists(path)) return Status::Ok();
   std::string bytes;
@@ -96,7 +96,7 @@ std::string FormatPhoneBook(const PhoneBook& book) {
   return bytes;
 }
 
-Status SavePhoneBook(FileSystem& files, const std::string& path, const PhoneBook& book) {
+Status SavePhoneBook(FileSystem& files, const FilePath& path, const PhoneBook& book) {
   return files.ReplaceAll(path, FormatPhoneBook(book));
 }
 

@@ -12,7 +12,7 @@
 
 namespace sonavi {
 
-inline constexpr const char kPhoneBookFileName[] = "agenda.dat";
+inline constexpr const wchar_t kPhoneBookFileName[] = L"agenda.dat";
 
 struct PhoneBookRow {
   std::string name;
@@ -75,7 +75,7 @@ class PhoneBook {
 // line of non-zero length is an entry (name and telephone are its first two ";" fields),
 // appended by the free-last-row rule. On a read error the table keeps the rows read so
 // far and the error comes back.
-Status LoadPhoneBook(FileSystem& files, const std::string& path, PhoneBook* book);
+Status LoadPhoneBook(FileSystem& files, const FilePath& path, PhoneBook* book);
 
 // The file's bytes for the table: every row, the blank one included, as name;telephone
 // followed by CR LF.
@@ -83,6 +83,6 @@ std::string FormatPhoneBook(const PhoneBook& book);
 
 // Rewrites the file whole. The new contents replace the old file only once completely
 // written, so a failed save leaves the previous file as it was.
-Status SavePhoneBook(FileSystem& files, const std::string& path, const PhoneBook& book);
+Status SavePhoneBook(FileSystem& files, const FilePath& path, const PhoneBook& book);
 
 }  // namespace sonavi

@@ -14,26 +14,23 @@ bool AcceptEntry(const std::string& name_text, const std::string& phone_text, st
   return name->find(';') == std::string::npos && phone->find(';') == std::string::npos;
 }
 
-PhoneBookActions::PhoneBookActions(FileSystem& files, std::string path, Locale& locale,
-                                   MessageBoxes& boxes, EntryDialog& dialog)
-    : files_(files), path_(std::move(path)), locale_(locale), boxes_(boxes), dialog_(dialog) {}
+PhoneBookActions::PhoneBookActions(FileSystem& files, FilePath path, Locale& locale,
+                                   MessageBoxes& boxes)
+    : files_(files), path_(std::move(path)), locale_(locale), boxes_(boxes) {}
 
-void PhoneBookActions::Load() {
-  const Status status = LoadPhoneBook(files_, path_, &book_);
-  if (!status.ok()) boxes_.ShowError(status.message());
-}
+Status PhoneBookActions::Load() { return LoadPhoneBook(files_, path_, &book_); }
 
-bool PhoneBookActions::Add() {
+bool PhoneBookActions::Add(EntryDialog& dialog) {
   PhoneBookRow entry;
-  if (!dialog_.Run(&entry.name, &entry.phone)) return false;
+  if (!dialog.Run(&entry.name, &entry.phone)) return false;
   book_.Append(entry);
   SortAndSave();
   return true;
 }
 
-bool PhoneBookActions::Edit() {
+bool PhoneBookActions::Edit(EntryDialog& dialog) {
   PhoneBookRow entry = book_.selected_row();
-  if (!dialog_.Run(&entry.name, &entry.phone)) return false;
+  if (!dialog.Run(&entry.name, &entry.phone)) return false;
   book_.SetSelectedRow(entry);
   SortAndSave();
   return true;

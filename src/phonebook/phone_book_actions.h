@@ -29,23 +29,22 @@ class EntryDialog {
 bool AcceptEntry(const std::string& name_text, const std::string& phone_text, std::string* name,
                  std::string* phone);
 
-// The table, its file and the actions on them. Load and save errors are shown in the
-// application's standard error box; the table keeps the change.
+// The table, its file and the actions on them. Save errors are shown in the application's
+// standard error box; the table keeps the change.
 class PhoneBookActions {
  public:
-  PhoneBookActions(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-                   EntryDialog& dialog);
+  PhoneBookActions(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes);
 
   PhoneBook& book() { return book_; }
   const PhoneBook& book() const { return book_; }
-  const std::string& path() const { return path_; }
 
-  void Load();
-  // Asks for a new entry, writes it at the end, sorts by name and saves.
+  // Fills the table from the file; a read error is returned, not shown.
+  Status Load();
+  // Asks the dialog for a new entry, writes it at the end, sorts by name and saves.
   // Returns whether the table changed.
-  bool Add();
-  // Asks for new values of the selected row, sorts by name and saves.
-  bool Edit();
+  bool Add(EntryDialog& dialog);
+  // Asks the dialog for new values of the selected row, sorts by name and saves.
+  bool Edit(EntryDialog& dialog);
   // Asks whether to remove the selected row; removes it and saves on Yes.
   bool Remove();
   // Selects the next row matching text; see PhoneBook::Search.
@@ -56,10 +55,9 @@ class PhoneBookActions {
   void SortAndSave();
 
   FileSystem& files_;
-  std::string path_;
+  FilePath path_;
   Locale& locale_;
   MessageBoxes& boxes_;
-  EntryDialog& dialog_;
   PhoneBook book_;
 };
 

@@ -5,8 +5,6 @@
 #include <cctype>
 #include <utility>
 
-#include "ui/application.h"
-
 namespace sonavi {
 
 namespace {
@@ -19,28 +17,22 @@ constexpr int kPanelHeight = 49;
 
 }  // namespace
 
-Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-                   EntryDialog& entry_dialog, const Settings& settings, Links links)
+Tfagenda::Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
+                   const Settings& settings)
     : settings_(settings),
-      links_(std::move(links)),
-      actions_(files, std::move(path), locale, boxes, entry_dialog),
+      actions_(files, std::move(path), locale, boxes),
       dialer_(Dialer::Hooks{[this](const std::string& command, int timeout_ms) {
-                              return links_.send_modem_command
-                                         ? links_.send_modem_command(command, timeout_ms)
-                                         : std::string();
+                              return links_.send_modem_command(command, timeout_ms);
                             },
-                            [this] { return links_.modem_ready && links_.modem_ready(); },
+                            [this] { return links_.modem_ready(); },
                             [this] { return settings_.speaker_off; }, [this] { ShowPanel(); },
                             [this] { HidePanel(); }},
               boxes) {
   // Outer size 600 x 400, resizable down to 600 x 200, with its own taskbar button.
   CreateForm({"Agenda", 600, 400, true, ui::Border::kSizeable, true});
   SetMinTrackSize(600, 200);
-  RECT client;
-  GetClientRect(handle(), &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  const int row_y = height - kButtonHeight - 6;
+  const SIZE client = DesignClientSize();
+  const int row_y = client.cy - kButtonHeight - 6;
 
   // Created in tab order.
   AddEdit(kEdit1, "", 8, row_y + 1, 249, 21, ui::kAnchorLeft | ui::kAnchorBottom);
@@ -49,10 +41,9 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   SendMessageA(Control(kButton1), BM_SETSTYLE, BS_DEFPUSHBUTTON, FALSE);
   SetDefaultButton(kButton1);
 
-  const int grid_height = row_y - 6;
-  sg_ = std::make_unique<ui::Grid>(handle(), kSg, 0, 0, width, grid_height,
-                                   ui::Application::Get().default_font());
-  grid_margin_ = height - grid_height;
+  // The grid fills the window above the bottom row.
+  sg_ = std::make_unique<ui::Grid>(handle(), kSg);
+  Place(sg_->handle(), 0, 0, client.cx, row_y - 6, ui::kAnchorAll);
   // The panel shown while dialling is drawn over the grid, not under it.
   SetWindowLongPtrA(sg_->handle(), GWL_STYLE,
                     GetWindowLongPtrA(sg_->handle(), GWL_STYLE) | WS_CLIPSIBLINGS);
@@ -66,7 +57,7 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
   });
 
   const unsigned right_bottom = ui::kAnchorRight | ui::kAnchorBottom;
-  int x = width - 8 - 4 * kButtonWidth - 3 * kButtonGap;
+  int x = client.cx - 8 - 4 * kButtonWidth - 3 * kButtonGap;
   for (auto [id, caption] : {std::pair{kBadicionar, "&Adicionar"}, std::pair{kBeditar, "&Editar"},
                              std::pair{kBremover, "&Remover"}, std::pair{kButton2, "&Marcar"}}) {
     AddButton(id, caption, x, row_y, kButtonWidth, kButtonHeight, right_bottom);
@@ -85,7 +76,7 @@ Tfagenda::Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageB
 Tfagenda::~Tfagenda() = default;
 
 void Tfagenda::FormCreate() {
-  actions_.Load();
+  loaded_ = actions_.Load();
   Refresh();
 }
 
@@ -105,11 +96,11 @@ void Tfagenda::Button1Click() {
 }
 
 void Tfagenda::badicionarClick() {
-  if (actions_.Add()) Refresh();
+  if (actions_.Add(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::beditarClick() {
-  if (actions_.Edit()) Refresh();
+  if (actions_.Edit(*links_.entry_dialog)) Refresh();
 }
 
 void Tfagenda::bremoverClick() {
@@ -121,19 +112,28 @@ void Tfagenda::Button2Click() {
   dialer_.Dial(telephone);
 }
 
-void Tfagenda::zClick() {
-  if (links_.toggle_main_window) links_.toggle_main_window();
-}
+void Tfagenda::zClick() { links_.toggle_main_window(); }
 
 void Tfagenda::ShowPanel() {
+  CentrePanel(SWP_SHOWWINDOW);
+  // The exchanges that follow block the thread: paint now.
+  UpdateWindow(Control(kPanel1));
+}
+
+void Tfagenda::CentrePanel(UINT flags) {
   RECT client;
   GetClientRect(handle(), &client);
-  const int top = client.bottom / 2 - kPanelHeight / 2;
-  const int left = client.right / 2 - kPanelWidth / 2;
-  HWND panel = Control(kPanel1);
-  SetWindowPos(panel, HWND_TOP, left, top, kPanelWidth, kPanelHeight, SWP_SHOWWINDOW);
-  // The exchanges that follow block the thread: paint now.
-  UpdateWindow(panel);
+  const int width = Scale(kPanelWidth);
+  const int height = Scale(kPanelHeight);
+  SetWindowPos(Control(kPanel1), HWND_TOP, client.right / 2 - width / 2,
+               client.bottom / 2 - height / 2, width, height, flags);
+}
+
+void Tfagenda::OnLayout() {
+  // While it is up, the panel stays in the middle of the window.
+  if (GetWindowLongPtrA(Control(kPanel1), GWL_STYLE) & WS_VISIBLE) {
+    CentrePanel(SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 void Tfagenda::HidePanel() { ShowWindow(Control(kPanel1), SW_HIDE); }
@@ -245,10 +245,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
       case NM_DBLCLK:
         beditarClick();
         return 0;
-      case NM_CLICK:
-        // A click beside the rows leaves the selected row selected.
-        if (sg_->SelectedRow() < 0) sg_->Select(static_cast<int>(actions_.book().selected()));
-        return 0;
       case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (change->iItem >= 0 && (change->uChanged & LVIF_STATE) &&
@@ -265,11 +261,6 @@ LRESULT Tfagenda::OnNotify(NMHDR* header) {
 }
 
 LRESULT Tfagenda::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
-  // The grid fills the window above the bottom row.
-  if (msg == WM_SIZE && wparam != SIZE_MINIMIZED && sg_) {
-    SetWindowPos(sg_->handle(), nullptr, 0, 0, LOWORD(lparam), HIWORD(lparam) - grid_margin_,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
-  }
   // The focus comes back to the control that had it when the window is reactivated.
   if (msg == WM_ACTIVATE) {
     if (LOWORD(wparam) == WA_INACTIVE) {

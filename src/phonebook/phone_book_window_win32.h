@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "phonebook/dialer.h"
 #include "phonebook/phone_book_actions.h"
@@ -33,8 +34,9 @@ class Tfagenda : public ui::Form {
     kPanel1,
   };
 
-  // What the window needs from the main window.
+  // What the window needs from the other windows.
   struct Links {
+    EntryDialog* entry_dialog = nullptr;  // for "Adicionar" and "Editar"
     // The blocking modem command exchange (command, time-out in ms) -> reply.
     std::function<std::string(const std::string& command, int timeout_ms)> send_modem_command;
     std::function<bool()> modem_ready;
@@ -42,10 +44,15 @@ class Tfagenda : public ui::Form {
     std::function<void()> toggle_main_window;
   };
 
-  // Loads the phone book from path; a read error goes to boxes.ShowError.
-  Tfagenda(FileSystem& files, std::string path, Locale& locale, MessageBoxes& boxes,
-           EntryDialog& entry_dialog, const Settings& settings, Links links);
+  // Loads the phone book from path; shows nothing (see loaded()).
+  Tfagenda(FileSystem& files, FilePath path, Locale& locale, MessageBoxes& boxes,
+           const Settings& settings);
   ~Tfagenda() override;
+
+  // Called once every window exists, before anything runs the message loop.
+  void Link(Links links) { links_ = std::move(links); }
+  // How loading the phone book went, for start-up to show.
+  const Status& loaded() const { return loaded_; }
 
   // The name stored for a telephone number; empty when the number is not in the book.
   std::string LookupName(const std::string& number) const { return actions_.LookupName(number); }
@@ -57,6 +64,7 @@ class Tfagenda : public ui::Form {
   void OnCommand(int id, int code, HWND control) override;
   LRESULT OnNotify(NMHDR* header) override;
   void OnShow() override;
+  void OnLayout() override;
   LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) override;
 
  private:
@@ -75,13 +83,15 @@ class Tfagenda : public ui::Form {
   void Refresh();
   void ShowPanel();
   void HidePanel();
+  // Puts the panel in the middle of the window, at the window's DPI.
+  void CentrePanel(UINT flags);
 
   const Settings& settings_;
   Links links_;
   PhoneBookActions actions_;
+  Status loaded_;
   Dialer dialer_;
   std::unique_ptr<ui::Grid> sg_;
-  int grid_margin_ = 0;  // client height not covered by the grid
   HWND last_focus_ = nullptr;
 };
 

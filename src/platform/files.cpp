@@ -2,10 +2,12 @@
 
 namespace sonavi {
 
-std::string DataFilePath(const std::string& exe_path, const std::string& name) {
-  const size_t slash = exe_path.find_last_of("\\/");
-  const std::string directory = slash == std::string::npos ? "" : exe_path.substr(0, slash);
-  return directory + "\\" + name;
+FilePath DataFilePath(const FilePath& exe_path, std::wstring_view name) {
+  const size_t slash = exe_path.find_last_of(L"\\/");
+  FilePath path = slash == FilePath::npos ? FilePath() : exe_path.substr(0, slash);
+  path += L'\\';
+  path += name;
+  return path;
 }
 
 }  // namespace sonavi

@@ -3,34 +3,39 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/status.h"
 
 namespace sonavi {
 
+// A file's path: wide text (UTF-16 on Windows), never the program's single-byte text, so
+// that a folder named in any script is reached. Files' contents stay single-byte.
+using FilePath = std::wstring;
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  virtual bool Exists(const std::string& path) = 0;
+  virtual bool Exists(const FilePath& path) = 0;
   // Reads the whole file into *contents.
-  virtual Status ReadAll(const std::string& path, std::string* contents) = 0;
+  virtual Status ReadAll(const FilePath& path, std::string* contents) = 0;
   // Appends bytes, creating the file if it does not exist.
-  virtual Status Append(const std::string& path, const std::string& bytes) = 0;
+  virtual Status Append(const FilePath& path, const std::string& bytes) = 0;
   // Replaces the file's contents: the bytes go to a temporary file beside it, which
   // replaces the old file only once it is completely written. On failure the old file
   // is left whole.
-  virtual Status ReplaceAll(const std::string& path, const std::string& bytes) = 0;
+  virtual Status ReplaceAll(const FilePath& path, const std::string& bytes) = 0;
   // Deletes the file; a failure (e.g. no such file) is ignored by the callers.
-  virtual bool Remove(const std::string& path) = 0;
+  virtual bool Remove(const FilePath& path) = 0;
 };
 
 FileSystem& SystemFileSystem();
 
 // A data file beside the program: the directory of the executable's full path, without
 // a trailing backslash, then "\" and the file's name.
-std::string DataFilePath(const std::string& exe_path, const std::string& name);
+FilePath DataFilePath(const FilePath& exe_path, std::wstring_view name);
 
-// The running executable's full path.
-std::string ExecutablePath();
+// The running executable's full path, however long.
+FilePath ExecutablePath();
 
 }  // namespace sonavi

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -68,13 +69,13 @@ bool WriteWhole(HANDLE file, const std::string& bytes) {
 
 class Win32FileSystem : public FileSystem {
  public:
-  bool Exists(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+  bool Exists(const FilePath& path) override {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  Status ReadAll(const std::string& path, std::string* contents) override {
-    File file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  Status ReadAll(const FilePath& path, std::string* contents) override {
+    File file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastError();
     LARGE_INTEGER size;
@@ -93,8 +94,8 @@ class Win32FileSystem : public FileSystem {
     return Status::Ok();
   }
 
-  Status Append(const std::string& path, const std::string& bytes) override {
-    File file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+  Status Append(const FilePath& path, const std::string& bytes) override {
+    File file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return LastError();
     if (!WriteWhole(file.get(), bytes)) return LastError();
@@ -102,39 +103,39 @@ class Win32FileSystem : public FileSystem {
     return Status::Ok();
   }
 
-  Status ReplaceAll(const std::string& path, const std::string& bytes) override {
+  Status ReplaceAll(const FilePath& path, const std::string& bytes) override {
     // A read-only file is not replaced (the move below would not refuse it everywhere).
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
       return Status::Error(ErrorText(ERROR_ACCESS_DENIED));
     }
-    const std::string temporary = path + ".tmp";
+    const FilePath temporary = path + L".tmp";
     {
-      File file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+      File file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file.valid()) return LastError();
       if (!WriteWhole(file.get(), bytes) || !FlushFileBuffers(file.get())) {
         const Status status = LastError();
         file.Close();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
         return status;
       }
       if (!file.Close()) {
         const Status status = LastError();
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
         return status;
       }
     }
-    if (!MoveFileExA(temporary.c_str(), path.c_str(),
+    if (!MoveFileExW(temporary.c_str(), path.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       const Status status = LastError();
-      DeleteFileA(temporary.c_str());
+      DeleteFileW(temporary.c_str());
       return status;
     }
     return Status::Ok();
   }
 
-  bool Remove(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool Remove(const FilePath& path) override { return DeleteFileW(path.c_str()) != 0; }
 };
 
 }  // namespace
@@ -144,10 +145,14 @@ FileSystem& SystemFileSystem() {
   return files;
 }
 
-std::string ExecutablePath() {
-  char path[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  return std::string(path, length);
+FilePath ExecutablePath() {
+  // A path that fills the buffer may have been cut short: try again with a larger one.
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return FilePath(path.data(), length);
+    path.resize(path.size() * 2);
+  }
 }
 
 }  // namespace sonavi

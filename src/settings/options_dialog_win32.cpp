@@ -5,9 +5,8 @@
 
 namespace sonavi {
 
-Tfopcoes::Tfopcoes(Settings& settings, Registry& registry, MessageBoxes& boxes,
-                   std::function<void()> reinitialise)
-    : choice_(settings, registry, boxes, UserLocale(), std::move(reinitialise)) {
+Tfopcoes::Tfopcoes(Settings& settings, Registry& registry, MessageBoxes& boxes)
+    : choice_(settings, registry, boxes, UserLocale(), [this] { reinitialise_(); }) {
   CreateForm({"Opções", 262, 126, false, ui::Border::kDialog, false});
   // The label stands above the list (and comes just before it, so its accelerator focuses
   // the list), and the check box may wrap: the texts fit whatever font the system

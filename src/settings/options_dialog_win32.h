@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <utility>
 
 #include "platform/message_box.h"
 #include "platform/registry.h"
@@ -16,12 +17,12 @@ namespace sonavi {
 class Tfopcoes : public ui::Form {
  public:
   // Fills the port list and the check box once, from the system's ports and settings.
-  // reinitialise clears the modem's ready flag and runs the supervision step.
-  Tfopcoes(Settings& settings, Registry& registry, MessageBoxes& boxes,
-           std::function<void()> reinitialise);
+  Tfopcoes(Settings& settings, Registry& registry, MessageBoxes& boxes);
+  // What OK runs after storing: clears the modem's ready flag and runs the supervision step.
+  void Link(std::function<void()> reinitialise) { reinitialise_ = std::move(reinitialise); }
 
   // On a first run (no port stored) the dialog shows itself modally during start-up;
-  // returns once it is closed. Call it right after construction.
+  // returns once it is closed.
   void ShowAtStartIfNoPort();
   bool OpensAtStart() const { return choice_.OpensAtStart(); }
 
@@ -37,6 +38,7 @@ class Tfopcoes : public ui::Form {
   void OnCommand(int id, int code, HWND control) override;
 
  private:
+  std::function<void()> reinitialise_;
   OptionsChoice choice_;
 };
 

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
+#include "ui/dpi.h"
 #include "ui/form.h"
 
 namespace sonavi::ui {
@@ -59,7 +62,8 @@ class Win32Timer : public Timer {
   UINT_PTR id_ = 0;
 };
 
-Application::Application(HINSTANCE instance) : instance_(instance) {
+Application::Application(HINSTANCE instance)
+    : instance_(instance), system_dpi_(WindowDpi(nullptr)) {
   g_application = this;
   INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
@@ -72,19 +76,33 @@ Application::Application(HINSTANCE instance) : instance_(instance) {
   // Never shown: the program appears only through its tray icon and its own windows.
   window_ = CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
                             0, nullptr, nullptr, instance_, nullptr);
-  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
 }
 
 Application::~Application() {
   StopDispatching();
   if (window_) DestroyWindow(window_);
-  if (font_) DeleteObject(font_);
+  for (auto& [key, font] : fonts_) DeleteObject(font);
   g_application = nullptr;
 }
 
 Application& Application::Get() { return *g_application; }
+
+HFONT Application::Font(const FontDesign& design, UINT dpi) {
+  HFONT& font = fonts_[{&design, dpi}];
+  if (font == nullptr) {
+    const char* face = design.face;
+    if (dpi != kDesignDpi || system_dpi_ != kDesignDpi) {
+      for (auto [raster, outline] : {std::pair{"MS Sans Serif", "Microsoft Sans Serif"},
+                                     std::pair{"Fixedsys", "Lucida Console"}}) {
+        if (std::strcmp(face, raster) == 0) face = outline;
+      }
+    }
+    font = CreateFontA(-Scale(design.height, dpi), 0, 0, 0, design.weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       design.pitch_and_family, face);
+  }
+  return font;
+}
 
 void Application::SetTitle(const std::string& title) {
   title_ = title;
@@ -128,14 +146,22 @@ void Application::ProcessMessages() {
   }
 }
 
-void Application::Run() {
+void Application::Run(std::initializer_list<std::function<void()>> start_up) {
+  for (const std::function<void()>& step : start_up) {
+    if (terminated_) return;
+    step();
+  }
   while (!terminated_) {
     if (!ProcessOneMessage()) WaitMessage();
   }
 }
 
 void Application::Terminate() {
-  if (!terminated_) PostQuitMessage(0);
+  if (terminated_) return;
+  // At once, not when the loop takes the quit: a system modal loop (a message box) takes it
+  // first and puts it back.
+  terminated_ = true;
+  PostQuitMessage(0);
 }
 
 LRESULT CALLBACK Application::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

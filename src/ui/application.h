@@ -1,6 +1,7 @@
 // The application object: the hidden top-level window that owns every window of the
 // program (and stands for it on the taskbar), the message loop, modal showing, timers,
-// message boxes and the hand-over from worker threads to the main thread.
+// message boxes, the fonts of every window at each DPI, and the hand-over from worker
+// threads to the main thread.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +25,18 @@ namespace sonavi::ui {
 
 class Form;
 
+// A font of the program's windows, as it is at 96 DPI (100 %).
+struct FontDesign {
+  const char* face;
+  int height;  // character height in pixels
+  int weight;
+  BYTE pitch_and_family;
+};
+
+// The windows' font: "MS Sans Serif" 8 point.
+inline constexpr FontDesign kDefaultFont = {"MS Sans Serif", 11, FW_NORMAL,
+                                            DEFAULT_PITCH | FF_DONTCARE};
+
 class Application : public MainThreadDispatcher, public TimerFactory, public MessageBoxes {
  public:
   explicit Application(HINSTANCE instance);
@@ -36,14 +50,22 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
   HWND handle() const { return window_; }
   const std::string& title() const { return title_; }
   void SetTitle(const std::string& title);
-  HFONT default_font() const { return font_; }
+  // The font at the given DPI, made at the first request and kept until the application
+  // ends. design is a constant that lives as long as the program. The raster faces ("MS Sans
+  // Serif", "Fixedsys") come in a few sizes made for 96 DPI and would not grow with the
+  // screen: at any other DPI, or on a system of another DPI, an outline face of the same
+  // kind stands in for them.
+  HFONT Font(const FontDesign& design, UINT dpi);
 
   // The main form: closing it ends the message loop.
   void SetMainForm(Form* form) { main_form_ = form; }
   Form* main_form() const { return main_form_; }
 
-  // Runs the message loop until the main form closes (or Terminate).
-  void Run();
+  // Runs the start-up steps in order, then the message loop until the main form closes
+  // (or Terminate). A step's boxes and dialogs run the message loop too; a Terminate
+  // within a step skips the steps after it.
+  void Run(std::initializer_list<std::function<void()>> start_up = {});
+  // Ends the message loop and every modal loop running inside it.
   void Terminate();
   bool terminated() const { return terminated_; }
   // Handles one pending message if there is one; false when the queue was empty.
@@ -87,7 +109,8 @@ class Application : public MainThreadDispatcher, public TimerFactory, public Mes
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
-  HFONT font_ = nullptr;
+  UINT system_dpi_;
+  std::map<std::pair<const FontDesign*, UINT>, HFONT> fonts_;
   std::string title_;
   Form* main_form_ = nullptr;
   bool terminated_ = false;

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "ui/application.h"
 #include "ui/grid.h"
 
@@ -10,6 +12,8 @@ namespace sonavi::ui {
 namespace {
 
 constexpr char kFormClass[] = "SonaviForm";
+// WM_GETDPISCALEDSIZE (Windows 10), which the headers for Windows 7 lack.
+constexpr UINT kGetDpiScaledSize = 0x02E4;
 
 void RegisterFormClass(HINSTANCE instance, WNDPROC proc) {
   static bool registered = false;
@@ -26,7 +30,32 @@ void RegisterFormClass(HINSTANCE instance, WNDPROC proc) {
   registered = true;
 }
 
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+// The control's text in its font: as wide as the text, as high as the font.
+SIZE TextSize(HWND control) {
+  const std::string text = WindowText(control);
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  SIZE size = {0, 0};
+  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return SIZE{size.cx, metrics.tmHeight};
+}
+
 }  // namespace
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
 
 Form::~Form() {
   Application::Get().RemoveForm(this);
@@ -57,36 +86,97 @@ void Form::CreateForm(const FormParams& params) {
       break;
   }
   if (params.desktop_parent) ex_style |= WS_EX_APPWINDOW;
-  RECT rect = {0, 0, params.width, params.height};
-  if (!params.outer_size) AdjustWindowRectEx(&rect, style, FALSE, ex_style);
-  const int outer_width = rect.right - rect.left;
-  const int outer_height = rect.bottom - rect.top;
   RECT work;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = work.left + (work.right - work.left - outer_width) / 2;
-  const int y = work.top + (work.bottom - work.top - outer_height) / 2;
   HWND parent = params.desktop_parent ? GetDesktopWindow() : app.handle();
-  window_ = CreateWindowExA(ex_style, kFormClass, params.caption.c_str(), style, x, y, outer_width,
-                            outer_height, parent, nullptr, app.instance(), this);
-  RECT client;
-  GetClientRect(window_, &client);
-  design_width_ = client.right;
-  design_height_ = client.bottom;
+  // Made on the monitor of the work area first, to learn its DPI and the frame drawn there.
+  window_ =
+      CreateWindowExA(ex_style, kFormClass, params.caption.c_str(), style, work.left, work.top,
+                      params.width, params.height, parent, nullptr, app.instance(), this);
+  dpi_ = WindowDpi(window_);
+  design_width_ = params.width;
+  design_height_ = params.height;
+  fixed_client_ = !params.outer_size;
+  if (fixed_client_) {
+    SizeClientArea();
+  } else {
+    SetWindowPos(window_, nullptr, 0, 0, Scale(params.width), Scale(params.height),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client;
+    GetClientRect(window_, &client);
+    design_width_ = MulDiv(client.right, kDesignDpi, dpi_);
+    design_height_ = MulDiv(client.bottom, kDesignDpi, dpi_);
+  }
+  // Centred; a window larger than the work area (at a high DPI on a small screen) keeps its
+  // caption on the screen.
+  RECT rect;
+  GetWindowRect(window_, &rect);
+  const int x = std::max(work.left, work.left + (work.right - work.left - Width(rect)) / 2);
+  const int y = std::max(work.top, work.top + (work.bottom - work.top - Height(rect)) / 2);
+  SetWindowPos(window_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   app.AddForm(this);
 }
 
 HWND Form::AddControl(const char* window_class, const std::string& text, DWORD style, int id, int x,
                       int y, int width, int height, unsigned anchors, DWORD ex_style) {
-  HWND control =
-      CreateWindowExA(ex_style, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y,
-                      width, height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                      Application::Get().instance(), nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Application::Get().default_font()),
-               FALSE);
-  if (anchors != (kAnchorLeft | kAnchorTop)) {
-    anchored_.push_back({control, RECT{x, y, x + width, y + height}, anchors});
+  Placed placed{nullptr, RECT{x, y, x + width, y + height}, anchors, &kDefaultFont, Fit::kNone};
+  const RECT r = Bounds(placed);
+  placed.control = CreateWindowExA(
+      ex_style, window_class, text.c_str(), WS_CHILD | WS_VISIBLE | style, r.left, r.top, Width(r),
+      Height(r), window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      Application::Get().instance(), nullptr);
+  controls_.push_back(placed);
+  ApplyDpi(placed);
+  return placed.control;
+}
+
+void Form::Place(HWND control, int x, int y, int width, int height, unsigned anchors) {
+  controls_.push_back(
+      {control, RECT{x, y, x + width, y + height}, anchors, &kDefaultFont, Fit::kNone});
+  ApplyDpi(controls_.back());
+  const RECT r = Bounds(controls_.back());
+  SetWindowPos(control, nullptr, r.left, r.top, Width(r), Height(r), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::SetControlFont(HWND control, const FontDesign& font) {
+  if (Placed* placed = Find(control)) {
+    placed->font = &font;
+    ApplyDpi(*placed);
   }
-  return control;
+}
+
+void Form::FitToText(HWND control) { SetFit(control, Fit::kText); }
+
+void Form::SetFit(HWND control, Fit fit) {
+  if (Placed* placed = Find(control)) {
+    placed->fit = fit;
+    const RECT r = Bounds(*placed);
+    SetWindowPos(control, nullptr, 0, 0, Width(r), Height(r),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+void Form::SizeClientArea() {
+  RECT window;
+  GetWindowRect(window_, &window);
+  RECT client;
+  GetClientRect(window_, &client);
+  SetWindowPos(window_, nullptr, 0, 0, Width(window) + Scale(design_width_) - client.right,
+               Height(window) + Scale(design_height_) - client.bottom,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Form::Placed* Form::Find(HWND control) {
+  for (Placed& placed : controls_) {
+    if (placed.control == control) return &placed;
+  }
+  return nullptr;
+}
+
+void Form::ApplyDpi(const Placed& placed) {
+  SendMessageA(placed.control, WM_SETFONT,
+               reinterpret_cast<WPARAM>(Application::Get().Font(*placed.font, dpi_)), FALSE);
+  if (Grid* grid = Grid::FromHandle(placed.control)) grid->SetDpi(dpi_);
 }
 
 HWND Form::AddButton(int id, const std::string& caption, int x, int y, int width, int height,
@@ -96,7 +186,9 @@ HWND Form::AddButton(int id, const std::string& caption, int x, int y, int width
 }
 
 HWND Form::AddLabel(const std::string& caption, int x, int y, int width, int height, int id) {
-  return AddControl("STATIC", caption, SS_LEFT, id, x, y, width, height);
+  HWND label = AddControl("STATIC", caption, SS_LEFT, id, x, y, width, height);
+  SetFit(label, Fit::kLineHeight);
+  return label;
 }
 
 HWND Form::AddEdit(int id, const std::string& text, int x, int y, int width, int height,
@@ -105,18 +197,20 @@ HWND Form::AddEdit(int id, const std::string& text, int x, int y, int width, int
                     WS_EX_CLIENTEDGE);
 }
 
-std::string Form::Text(int id) const {
-  HWND control = Control(id);
-  const int length = GetWindowTextLengthA(control);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  GetWindowTextA(control, text.data(), length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
+std::string Form::Text(int id) const { return WindowText(Control(id)); }
 
 void Form::SetText(int id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
 
 void Form::Show() {
+  // Hidden, the window may have missed the move to a monitor of another DPI (Windows does
+  // not always tell hidden windows): it comes up at its monitor's DPI, its size scaled.
+  if (const UINT dpi = WindowDpi(window_); dpi != dpi_) {
+    RECT rect;
+    GetWindowRect(window_, &rect);
+    rect.right = rect.left + MulDiv(Width(rect), static_cast<int>(dpi), static_cast<int>(dpi_));
+    rect.bottom = rect.top + MulDiv(Height(rect), static_cast<int>(dpi), static_cast<int>(dpi_));
+    ChangeDpi(dpi, rect);
+  }
   const bool was_visible = Visible();
   ShowWindow(window_, SW_SHOW);
   if (!was_visible) OnShow();
@@ -180,26 +274,63 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(window_, msg, wparam, lparam);
 }
 
-void Form::Reanchor() {
+RECT Form::Bounds(const Placed& placed) const {
+  // The edges scaled, not the sizes: controls that touch at 96 DPI touch at every DPI.
+  const RECT& design = placed.design;
+  int x = Scale(design.left);
+  int y = Scale(design.top);
+  int width = Scale(design.right) - x;
+  int height = Scale(design.bottom) - y;
+  if (placed.fit != Fit::kNone) {
+    const SIZE text = TextSize(placed.control);
+    if (placed.fit == Fit::kText) width = text.cx;
+    height = placed.fit == Fit::kText ? text.cy : std::max<int>(height, text.cy);
+  }
+  // Anchored to the right or bottom edge: keeps its distance from that edge however the
+  // client area differs from the design's.
   RECT client;
   GetClientRect(window_, &client);
-  const int dx = client.right - design_width_;
-  const int dy = client.bottom - design_height_;
-  HDWP batch = BeginDeferWindowPos(static_cast<int>(anchored_.size()));
-  for (const Anchored& a : anchored_) {
-    RECT r = a.rect;
-    if (a.anchors & kAnchorRight) {
-      if (!(a.anchors & kAnchorLeft)) r.left += dx;
-      r.right += dx;
+  const int dx = client.right - Scale(design_width_);
+  const int dy = client.bottom - Scale(design_height_);
+  if (placed.anchors & kAnchorRight) {
+    if (placed.anchors & kAnchorLeft) {
+      width += dx;
+    } else {
+      x += dx;
     }
-    if (a.anchors & kAnchorBottom) {
-      if (!(a.anchors & kAnchorTop)) r.top += dy;
-      r.bottom += dy;
+  }
+  if (placed.anchors & kAnchorBottom) {
+    if (placed.anchors & kAnchorTop) {
+      height += dy;
+    } else {
+      y += dy;
     }
-    batch = DeferWindowPos(batch, a.control, nullptr, r.left, r.top, r.right - r.left,
-                           r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+}
+
+void Form::Layout() {
+  HDWP batch = BeginDeferWindowPos(static_cast<int>(controls_.size()));
+  for (const Placed& placed : controls_) {
+    const RECT r = Bounds(placed);
+    batch = DeferWindowPos(batch, placed.control, nullptr, r.left, r.top, Width(r), Height(r),
+                           SWP_NOZORDER | SWP_NOACTIVATE);
   }
   EndDeferWindowPos(batch);
+  OnLayout();
+}
+
+void Form::ChangeDpi(UINT dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  for (const Placed& placed : controls_) ApplyDpi(placed);
+  SetWindowPos(window_, nullptr, suggested.left, suggested.top, Width(suggested), Height(suggested),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  // A size scaled as a whole (before Windows 10, and when shown) scaled the frame too: the
+  // client area is set right again.
+  if (fixed_client_) SizeClientArea();
+  Layout();
+  OnDpiChanged();
+  RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 LRESULT Form::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -233,16 +364,33 @@ LRESULT Form::Dispatch(UINT msg, WPARAM wparam, LPARAM lparam) {
     case DM_GETDEFID:
       return default_button_ ? MAKELRESULT(default_button_, DC_HASDEFID) : 0;
     case WM_SIZE:
-      if (wparam != SIZE_MINIMIZED && !anchored_.empty()) Reanchor();
+      if (wparam != SIZE_MINIMIZED) Layout();
       break;
     case WM_GETMINMAXINFO:
       if (min_width_ > 0) {
         auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-        info->ptMinTrackSize.x = min_width_;
-        info->ptMinTrackSize.y = min_height_;
+        info->ptMinTrackSize.x = Scale(min_width_);
+        info->ptMinTrackSize.y = Scale(min_height_);
         return 0;
       }
       break;
+    case kGetDpiScaledSize:
+      // Asked before a move to a monitor of another DPI: a window of fixed client size answers
+      // its exact size there, so it is sized once, not scaled as a whole and then corrected.
+      if (fixed_client_) {
+        const UINT dpi = static_cast<UINT>(wparam);
+        RECT rect = {0, 0, ui::Scale(design_width_, dpi), ui::Scale(design_height_, dpi)};
+        if (AddFrameForDpi(window_, dpi, &rect)) {
+          *reinterpret_cast<SIZE*>(lparam) = SIZE{Width(rect), Height(rect)};
+          return TRUE;
+        }
+      }
+      break;
+    case WM_DPICHANGED:
+      // Moved to a monitor of another DPI: the suggested rectangle keeps the window where
+      // it was on the screen, at its size for the new DPI.
+      ChangeDpi(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     default:
       break;
   }
@@ -255,6 +403,7 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lpa
     auto* form = static_cast<Form*>(create->lpCreateParams);
     form->window_ = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    EnableNonClientScaling(hwnd);
   }
   auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!form) return DefWindowProcA(hwnd, msg, wparam, lparam);

@@ -1,12 +1,15 @@
 // A top-level window of the program with its child controls: creation, the standard
-// placement and fonts, anchoring, showing and hiding, modal showing, and dispatch of
-// the messages a window of this program handles.
+// placement and fonts, anchoring, scaling to the monitor's DPI, showing and hiding, modal
+// showing, and dispatch of the messages a window of this program handles.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "ui/application.h"
+#include "ui/dpi.h"
 
 namespace sonavi::ui {
 
@@ -25,6 +28,8 @@ enum class Border {
   kNone,      // no frame, no caption
 };
 
+// Every size and position a form is given is in pixels at 96 DPI: the form scales them, and
+// its fonts, to the DPI of its monitor, and again when it moves to another.
 struct FormParams {
   std::string caption;
   int width = 0;  // client size, or outer size when outer_size
@@ -35,6 +40,9 @@ struct FormParams {
   // taskbar button.
   bool desktop_parent = false;
 };
+
+// The window's text.
+std::string WindowText(HWND window);
 
 class Form {
  public:
@@ -66,9 +74,22 @@ class Form {
                   DWORD ex_style = 0);
   HWND AddButton(int id, const std::string& caption, int x, int y, int width, int height,
                  unsigned anchors = kAnchorLeft | kAnchorTop);
+  // A one-line label; never lower than a line of its font, whatever face the system gives.
   HWND AddLabel(const std::string& caption, int x, int y, int width, int height, int id = -1);
   HWND AddEdit(int id, const std::string& text, int x, int y, int width, int height,
                unsigned anchors = kAnchorLeft | kAnchorTop);
+  // Makes a child window created elsewhere (a grid, a link label) one of the form's
+  // controls: placed, anchored, given the form's font and rescaled like the others.
+  void Place(HWND control, int x, int y, int width, int height,
+             unsigned anchors = kAnchorLeft | kAnchorTop);
+  // The control's font instead of the form's.
+  void SetControlFont(HWND control, const FontDesign& font);
+  // The control takes the size of its text in its font, now and after each change of DPI.
+  void FitToText(HWND control);
+  // The client size the form is designed for.
+  SIZE DesignClientSize() const { return {design_width_, design_height_}; }
+  // A length at 96 DPI in the form's pixels.
+  int Scale(int value) const { return ui::Scale(value, dpi_); }
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   std::string Text(int id) const;
   void SetText(int id, const std::string& text);
@@ -83,30 +104,50 @@ class Form {
   virtual void OnCommand(int id, int code, HWND control);
   virtual LRESULT OnNotify(NMHDR* header);
   virtual void OnShow() {}
+  // After the move to a monitor of another DPI, for what the form draws itself.
+  virtual void OnDpiChanged() {}
+  // After the controls are laid out again (a new size or DPI), for those the form moves itself.
+  virtual void OnLayout() {}
   // The close box; by default the form only hides.
   virtual void OnClose() { Close(); }
   // Everything else; falls back to DefWindowProcA.
   virtual LRESULT HandleMessage(UINT msg, WPARAM wparam, LPARAM lparam);
 
  private:
-  struct Anchored {
+  // How a control's size follows its text.
+  enum class Fit { kNone, kText, kLineHeight };
+  struct Placed {
     HWND control;
-    RECT rect;  // as created, in client coordinates
+    RECT design;  // at 96 DPI, in client coordinates
     unsigned anchors;
+    const FontDesign* font;
+    Fit fit;
   };
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
   LRESULT Dispatch(UINT msg, WPARAM wparam, LPARAM lparam);
-  void Reanchor();
+  Placed* Find(HWND control);
+  void SetFit(HWND control, Fit fit);
+  // Where the control goes at the form's DPI and client size.
+  RECT Bounds(const Placed& placed) const;
+  // The control's font at the form's DPI; a grid's rows and columns too.
+  void ApplyDpi(const Placed& placed);
+  void Layout();
+  void ChangeDpi(UINT dpi, const RECT& suggested);
+  // Sizes the window for its client area to be the design's at the form's DPI, whatever
+  // frame the system draws around it; keeps its top left corner.
+  void SizeClientArea();
 
   HWND window_ = nullptr;
-  int design_width_ = 0;  // client size as designed
+  UINT dpi_ = kDesignDpi;
+  int design_width_ = 0;  // client size at 96 DPI
   int design_height_ = 0;
-  int min_width_ = 0;
+  bool fixed_client_ = false;  // the design gives the client size, which the form keeps
+  int min_width_ = 0;          // outer size at 96 DPI
   int min_height_ = 0;
   int default_button_ = 0;
   int modal_result_ = 0;
   bool modal_ = false;
-  std::vector<Anchored> anchored_;
+  std::vector<Placed> controls_;
 };
 
 }  // namespace sonavi::ui

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
+#include "ui/dpi.h"
+
 namespace sonavi::ui {
 
 namespace {
@@ -11,22 +15,41 @@ constexpr int kRowHeight = 16;
 
 }  // namespace
 
-Grid::Grid(HWND parent, int id, int x, int y, int width, int height, HFONT font) {
-  list_ = CreateWindowExA(
-      WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-          LVS_OWNERDATA,
-      x, y, width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-      reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
-  SendMessageA(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+Grid::Grid(HWND parent, int id) {
+  list_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
+                              LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+                          0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
+                          nullptr);
   ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-  // The list view makes its rows as high as its small images: a one-pixel-wide list sets
-  // the row height (the list view destroys it with itself).
-  ListView_SetImageList(list_, ImageList_Create(1, kRowHeight, ILC_COLOR, 1, 0), LVSIL_SMALL);
+  SetRowHeight();
   SetPropA(list_, kGridProperty, this);
+  SetWindowSubclass(list_, &Grid::ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
 }
 
-Grid::~Grid() { RemovePropA(list_, kGridProperty); }
+Grid::~Grid() {
+  RemoveWindowSubclass(list_, &Grid::ListProc, 0);
+  RemovePropA(list_, kGridProperty);
+}
+
+LRESULT CALLBACK Grid::ListProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                DWORD_PTR grid) {
+  const LRESULT result = DefSubclassProc(window, msg, wparam, lparam);
+  if ((msg >= WM_KEYFIRST && msg <= WM_KEYLAST) || (msg >= WM_LBUTTONDOWN && msg <= WM_MOUSELAST)) {
+    reinterpret_cast<Grid*>(grid)->KeepCurrentRow();
+  }
+  return result;
+}
+
+void Grid::KeepCurrentRow() {
+  const int row = SelectedRow();
+  if (row >= 0) {
+    current_ = row;
+  } else {
+    Select(std::min(current_, rows_ - 1));
+  }
+}
 
 Grid* Grid::FromHandle(HWND window) {
   return window ? static_cast<Grid*>(GetPropA(window, kGridProperty)) : nullptr;
@@ -36,10 +59,27 @@ void Grid::AddColumn(const std::string& title, int width) {
   LVCOLUMNA column = {};
   column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
   column.pszText = const_cast<char*>(title.c_str());
-  column.cx = width;
+  column.cx = Scale(width, dpi_);
   column.iSubItem = columns_;
   SendMessageA(list_, LVM_INSERTCOLUMNA, columns_, reinterpret_cast<LPARAM>(&column));
   ++columns_;
+}
+
+void Grid::SetDpi(UINT dpi) {
+  if (dpi == dpi_) return;
+  for (int i = 0; i < columns_; ++i) {
+    ListView_SetColumnWidth(list_, i, MulDiv(ListView_GetColumnWidth(list_, i), dpi, dpi_));
+  }
+  dpi_ = dpi;
+  SetRowHeight();
+}
+
+void Grid::SetRowHeight() {
+  // The list view makes its rows as high as its small images: a one-pixel-wide list sets
+  // the row height (the list view destroys the list it holds with itself).
+  HIMAGELIST old = ListView_SetImageList(
+      list_, ImageList_Create(1, Scale(kRowHeight, dpi_), ILC_COLOR, 1, 0), LVSIL_SMALL);
+  if (old != nullptr) ImageList_Destroy(old);
 }
 
 void Grid::SetRowCount(int rows) {
@@ -50,6 +90,7 @@ void Grid::SetRowCount(int rows) {
 
 void Grid::Select(int row) {
   if (row < 0 || row >= rows_) return;
+  current_ = row;
   ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_SetItemState(list_, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(list_, row, FALSE);
@@ -76,6 +117,12 @@ bool Grid::HandleNotify(NMHDR* header, LRESULT* result) {
       // The type-ahead search of a typed character: no row matches, the current row stays.
       *result = -1;
       return true;
+    case NM_CLICK:
+    case NM_RCLICK:
+      // Sent from inside the list view's button handling, before the window acts on the
+      // click (the popup menu of a right click runs there): the window sees it too.
+      KeepCurrentRow();
+      return false;
     default:
       return false;
   }

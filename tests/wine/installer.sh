@@ -2,17 +2,21 @@
 # The installer and the uninstaller as a user and an administrator's script meet them:
 # - shown, its options page offers "Iniciar o Sonavi com o Windows", ticked (a picture of
 #   it in $SONAVI_SCREENSHOTS, the scratch folder by default);
-# - silent (/S): the program and its licence notice in %LOCALAPPDATA%\Programs\Sonavi, the
-#   Start menu shortcut, the Run value and the Apps & features entry; the installed program
-#   starts, prepares the modem and records a call beside itself; a program file it cannot
-#   write ends it with exit code 2 and nothing registered;
+# - silent (/S): the 64-bit program (on an x64 machine), its README, NOTICE and LICENSE
+#   (CR LF text) in %LOCALAPPDATA%\Programs\Sonavi, the Start menu shortcut, the Run value
+#   and the Apps & features entry; the installed program starts, prepares the modem and
+#   records a call beside itself; a program file it cannot write ends it with exit code 2
+#   and nothing registered;
 # - installing again while the program runs waits for it to end, then replaces the program
 #   and keeps agenda.dat and listcham.dat byte for byte;
-# - silent uninstall in place (/S _?=folder, which waits and returns the real exit code),
-#   also waiting while the program runs: program, shortcut, Run value and entry gone, data
-#   and settings kept; a program it cannot delete ends it with exit code 2 and everything
-#   registered kept; with /APAGARDADOS (the plain /S, which returns at once) the data, the
-#   settings and the folder go too.
+# - the entry's silent uninstall command, run as a package manager runs it, returns only
+#   when it has finished, with its real exit code: it waits while the program runs; then
+#   program, texts, uninstaller, shortcut, Run value and entry are gone, data and settings
+#   kept; with no data the folder goes too; nothing of it is left in %TEMP%; a program it
+#   cannot delete ends it with exit code 2 and everything registered kept; with
+#   /APAGARDADOS (here the plain /S, which returns at once) the data, the settings and the
+#   folder go too.
+# (Which exe a 32-bit Windows or Windows on ARM gets cannot be shown under Wine.)
 # shellcheck source=tests/wine/lib/harness.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 # shellcheck source=tests/wine/lib/probe.sh
@@ -45,6 +49,7 @@ rm -rf "$app" "$shortcut"
 "$WINE" reg delete "$run_key" /v Sonavi /f >/dev/null 2>&1 || true
 "$WINE" reg delete "$entry_key" /f >/dev/null 2>&1 || true
 wine_clear_settings
+rm -f "$temp"/ns*.tmp.exe
 
 # reg query's values of a key, one "NAME TYPE DATA" a line.
 reg_values() { "$WINE" reg query "$1" 2>/dev/null | tr -d '\r' | sed -n -E 's/^ +//; s/ {2,}/ /gp'; }
@@ -102,21 +107,31 @@ entry_gone && [[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] ||
 rm -rf "$app"
 "$WINE" "$setup" /S </dev/null || harness_fail "the silent install failed"
 cmp -s "$app/sonavi.exe" "$SONAVI_EXE" || harness_fail "no 64-bit sonavi.exe in $app"
-cmp -s "$app/NOTICE.txt" "$SONAVI_SOURCE/NOTICE.txt" || harness_fail "no NOTICE.txt in $app"
+for text in README.txt NOTICE.txt LICENSE.txt; do
+  cmp -s "$app/$text" "$SONAVI_BUILD/windows-texts/$text" || harness_fail "no $text in $app"
+done
 [[ -f "$app/desinstalar.exe" ]] || harness_fail "no uninstaller in $app"
 [[ -f "$shortcut" ]] || harness_fail "no Start menu shortcut $shortcut"
 [[ "$(wine_reg_value "$run_key" Sonavi)" == "REG_SZ \"$app_win\\sonavi.exe\"" ]] ||
   harness_fail "Run value: '$(wine_reg_value "$run_key" Sonavi)'"
 entry=$(reg_values "$entry_key")
 harness_log "Apps & features entry:"$'\n'"$entry"
-for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ 1.0.2.117" \
+for want in "DisplayName REG_SZ Sonavi" "DisplayVersion REG_SZ $(sonavi_version)" \
   "Publisher REG_SZ Borvane" "DisplayIcon REG_SZ $app_win\\sonavi.exe,0" \
   "InstallLocation REG_SZ $app_win" "UninstallString REG_SZ \"$app_win\\desinstalar.exe\"" \
-  "QuietUninstallString REG_SZ \"$app_win\\desinstalar.exe\" /S" \
+  "QuietUninstallString REG_SZ \"$app_win\\desinstalar.exe\" /S _?=$app_win" \
   "NoModify REG_DWORD 0x1" "NoRepair REG_DWORD 0x1"; do
   grep -qxF -- "$want" <<<"$entry" || harness_fail "entry lacks '$want'"
 done
 grep -Eq '^EstimatedSize REG_DWORD 0x[0-9a-f]{3,}$' <<<"$entry" || harness_fail "no EstimatedSize"
+
+# The entry's silent uninstall command, run as a package manager runs it: the program and
+# its arguments as written in the registry (the same at every install).
+[[ "$(wine_reg_value "$entry_key" QuietUninstallString)" =~ ^REG_SZ\ \"([^\"]+)\"\ (.*)$ ]] ||
+  harness_fail "QuietUninstallString is not a quoted program with its arguments"
+quiet_program=${BASH_REMATCH[1]}
+read -r -a quiet_arguments <<<"${BASH_REMATCH[2]}"
+quiet_uninstall() { "$WINE" "$quiet_program" "${quiet_arguments[@]}" </dev/null >/dev/null 2>&1; }
 
 # The installed program: the modem prepared, a call recorded in the install folder.
 printf 'Ana;219876543\r\n' >"$app/agenda.dat"
@@ -151,7 +166,7 @@ wait "$again" || harness_fail "the second install failed"
 sonavi_start "$app"
 faults_wait_ready 1 20
 rm -rf "$temp"/ns*.tmp
-"$WINE" "$app/desinstalar.exe" /S "_?=$app_win" </dev/null >/dev/null 2>&1 &
+quiet_uninstall &
 uninstall=$!
 harness_wait_for 30 "the uninstaller to look for the running program" \
   eval 'looking_for_sonavi || ! kill -0 '"$uninstall"' || [[ ! -e "$app/sonavi.exe" ]]'
@@ -161,8 +176,11 @@ sonavi_stop
 harness_wait_for 30 "the uninstaller to finish" eval '! kill -0 '"$uninstall"
 wait "$uninstall" || harness_fail "the silent uninstall failed (exit code $?)"
 entry_gone || harness_fail "the uninstaller left the entry"
-[[ ! -e "$app/sonavi.exe" ]] || harness_fail "the uninstaller left sonavi.exe"
-[[ ! -e "$app/NOTICE.txt" ]] || harness_fail "the uninstaller left NOTICE.txt"
+for file in sonavi.exe README.txt NOTICE.txt LICENSE.txt; do
+  [[ ! -e "$app/$file" ]] || harness_fail "the uninstaller left $file"
+done
+# Its own file, which it cannot delete while it runs, goes once it has ended.
+harness_wait_for 10 "the uninstaller to be gone" eval '[[ ! -e "$app/desinstalar.exe" ]]'
 [[ ! -e "$shortcut" ]] || harness_fail "the uninstaller left the shortcut"
 [[ -z "$(wine_reg_value "$run_key" Sonavi)" ]] || harness_fail "the uninstaller left the Run value"
 [[ "$(sha256sum <"$app/agenda.dat")" == "$agenda" ]] || harness_fail "the uninstaller changed agenda.dat"
@@ -176,7 +194,7 @@ entry_gone || harness_fail "the uninstaller left the entry"
 rm "$app/sonavi.exe"
 mkdir -p "$app/sonavi.exe/x"
 code=0
-"$WINE" "$app/desinstalar.exe" /S "_?=$app_win" </dev/null || code=$?
+quiet_uninstall || code=$?
 ((code == 2)) || harness_fail "an undeletable sonavi.exe: exit code $code, not 2"
 ! entry_gone && [[ -n "$(wine_reg_value "$run_key" Sonavi)" && -e "$shortcut" ]] ||
   harness_fail "an undeletable sonavi.exe: the entry, the Run value or the shortcut went all the same"
@@ -184,4 +202,14 @@ rm -rf "$app/sonavi.exe"
 "$WINE" "$app/desinstalar.exe" /S /APAGARDADOS </dev/null || harness_fail "the uninstall with /APAGARDADOS failed"
 harness_wait_for 20 "the uninstaller to finish" eval '[[ ! -e "$app" ]] && entry_gone'
 "$WINE" reg query "$settings_key" >/dev/null 2>&1 && harness_fail "the settings are still there"
+
+# Without data, the entry's silent uninstall leaves no folder behind.
+"$WINE" "$setup" /S </dev/null || harness_fail "the fourth install failed"
+quiet_uninstall || harness_fail "the silent uninstall failed (exit code $?)"
+entry_gone || harness_fail "the silent uninstall returned before removing the entry"
+harness_wait_for 10 "the install folder to go" eval '[[ ! -e "$app" ]]'
+# The copies in the temporary folder that deleted the uninstaller go too.
+harness_wait_for 15 "the uninstaller's copies in $temp to go" \
+  eval '! compgen -G "$temp/ns*.tmp.exe"'
+
 harness_pass

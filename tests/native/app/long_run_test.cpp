@@ -25,8 +25,8 @@ constexpr uint64_t kSecond = 1000;
 constexpr uint64_t kMinute = 60 * kSecond;
 constexpr uint64_t kDay = 24 * 60 * kMinute;
 constexpr uint64_t kTickMs = 100;
-constexpr char kBookPath[] = "C:\\Sonavi\\agenda.dat";
-constexpr char kCallsPath[] = "C:\\Sonavi\\listcham.dat";
+constexpr wchar_t kBookPath[] = L"C:\\Sonavi\\agenda.dat";
+constexpr wchar_t kCallsPath[] = L"C:\\Sonavi\\listcham.dat";
 
 // The window's side of the monitor, as the program wires it: the phone book answers
 // lookups, the call list records, the rest is counted.

@@ -93,7 +93,6 @@ class RecordingHost : public MonitorHost {
     return it == phone_book.end() ? "" : it->second;
   }
   Status AddCall(const std::string& number, const std::string& name) override {
-    EXPECT_TRUE(calls_ready);
     if (fail_add_call) return Status::Error("Acesso negado.");
     calls.push_back(number + ";" + name);
     return Status::Ok();
@@ -102,7 +101,6 @@ class RecordingHost : public MonitorHost {
     EXPECT_EQ(title, "Chamada telefónica");
     balloons.push_back(text);
   }
-  bool CallsReady() override { return calls_ready; }
   void SetIconIndex(int index) override { icon_index = index; }
   void SetHint(const std::string& text) override { hint = text; }
   void ShowError(const std::string& text) override {
@@ -113,7 +111,6 @@ class RecordingHost : public MonitorHost {
   std::vector<std::string> log, lookups, calls, balloons, errors;
   std::map<std::string, std::string> phone_book;
   bool fail_add_call = false;
-  bool calls_ready = true;
   int icon_index = -1;
   std::string hint = "unset";
   std::function<void()> on_error;
@@ -251,21 +248,6 @@ TEST_F(MonitorTest, OneClusterPerTickAndNoneWhileCommandBusy) {
     monitor.Timer1Timer();
   });
   EXPECT_EQ(monitor.SendModemCommand("AT", 2000), "OK");
-}
-
-TEST_F(MonitorTest, CallersBeforeTheWindowsExistAreHeldThenNamedAndRecordedOnce) {
-  host.calls_ready = false;
-  host.phone_book["21"] = "Ana";
-  Tick(Ring() + Number("NMBR = 21") + Ring());
-  EXPECT_EQ(host.log, (std::vector<std::string>{"RING", "NMBR = 21", "RING"}));
-  EXPECT_EQ(sound.rings, 2);
-  EXPECT_TRUE(host.lookups.empty());
-  host.calls_ready = true;
-  Tick();
-  Tick();
-  EXPECT_EQ(host.calls, (std::vector<std::string>{"21;Ana"}));
-  EXPECT_EQ(host.balloons.back(), "Está a receber uma chamada telefónica de Ana (21).");
-  EXPECT_EQ(host.log.size(), 3u);
 }
 
 TEST_F(MonitorTest, RingAndNumberInOneClusterAreHandledInOneTick) {

@@ -12,7 +12,7 @@
 namespace sonavi {
 namespace {
 
-constexpr const char kPath[] = "C:\\Sonavi\\listcham.dat";
+constexpr const wchar_t kPath[] = L"C:\\Sonavi\\listcham.dat";
 
 class CallListTest : public ::testing::Test {
  protected:
@@ -37,9 +37,9 @@ class CallListTest : public ::testing::Test {
 using Rows = std::vector<CallRecord>;
 
 TEST(DataFilePath, IsBesideTheExecutable) {
-  EXPECT_EQ(DataFilePath("C:\\Programas\\Sonavi\\sonavi.exe", "listcham.dat"),
-            "C:\\Programas\\Sonavi\\listcham.dat");
-  EXPECT_EQ(DataFilePath("C:\\sonavi.exe", "listcham.dat"), "C:\\listcham.dat");
+  EXPECT_EQ(DataFilePath(L"C:\\Programas\\Sonavi\\sonavi.exe", L"listcham.dat"),
+            L"C:\\Programas\\Sonavi\\listcham.dat");
+  EXPECT_EQ(DataFilePath(L"C:\\sonavi.exe", L"listcham.dat"), L"C:\\listcham.dat");
 }
 
 TEST(CallFormat, DateUsesDashesAndTimeTheRegionalSeparator) {

@@ -11,7 +11,7 @@
 namespace sonavi {
 namespace {
 
-const std::string kPath = "C:\\Sonavi\\agenda.dat";
+const FilePath kPath = L"C:\\Sonavi\\agenda.dat";
 
 std::vector<PhoneBookRow> Rows(std::initializer_list<PhoneBookRow> rows) { return rows; }
 

@@ -116,6 +116,11 @@ struct IconEntry {
     if (offset + size > file.size() || size < 40) {
       return ::testing::AssertionFailure() << "image " << i << " lies outside the file";
     }
+    // A PNG picture (the 256-pixel image, whose width and height read 0).
+    if (file.compare(offset, 8, "\x89PNG\r\n\x1a\n") == 0 && entry.width == 0) {
+      entries->push_back({256, 256, entry.bits});
+      continue;
+    }
     // BITMAPINFOHEADER: width, height counted twice (colours and mask), bit depth.
     if (Le(file, offset, 4) != 40 || Le(file, offset + 4, 4) != entry.width ||
         Le(file, offset + 8, 4) != 2 * entry.height || Le(file, offset + 14, 2) != entry.bits) {
@@ -138,18 +143,14 @@ bool Holds(const std::vector<IconEntry>& entries, unsigned size) {
   return false;
 }
 
-TEST(Icons, ProgramIconHasSmallAndLargeImages) {
-  std::vector<IconEntry> entries;
-  ASSERT_TRUE(ParseIcon(ReadResource("sonavi.ico"), &entries));
-  EXPECT_TRUE(Holds(entries, 16));
-  EXPECT_TRUE(Holds(entries, 32));
-}
-
-TEST(Icons, TrayPicturesAreSixteenBySixteen) {
-  for (const char* name : {"tray_not_ready.ico", "tray_caller_id.ico"}) {
+// The small icon and the tray at 100, 125, 150 and 200 %, the large icon at 100 and 150 %,
+// and Explorer's largest view.
+TEST(Icons, EachHasEverySizeWindowsAsksFor) {
+  for (const char* name : {"sonavi.ico", "tray_not_ready.ico", "tray_caller_id.ico"}) {
     std::vector<IconEntry> entries;
     ASSERT_TRUE(ParseIcon(ReadResource(name), &entries)) << name;
-    EXPECT_TRUE(Holds(entries, 16)) << name;
+    for (unsigned size : {16, 20, 24, 32, 48, 256})
+      EXPECT_TRUE(Holds(entries, size)) << name << size;
   }
 }
 

@@ -10,6 +10,7 @@
 #include "about/about_window_win32.h"
 #include "about/filever.h"
 #include "ui/application.h"
+#include "version.h"
 
 namespace sonavi {
 namespace {
@@ -28,9 +29,13 @@ RECT WindowRect(HWND window) {
 
 LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
 
+// The version the build gave the program: "1.0" and "1.0.2.117" for 1.0.2.117.
+const std::string kShortVersion =
+    std::to_string(SONAVI_VERSION_MAJOR) + "." + std::to_string(SONAVI_VERSION_MINOR);
+
 TEST(ExecutableFileVersion, IsTheVersionOfTheResource) {
-  EXPECT_EQ(FullFileVersion(), "1.0.2.117");
-  EXPECT_EQ(ShortFileVersion(), "1.0");
+  EXPECT_EQ(FullFileVersion(), SONAVI_VERSION_TEXT);
+  EXPECT_EQ(ShortFileVersion(), kShortVersion);
 }
 
 class AboutWindowTest : public ::testing::Test {
@@ -64,7 +69,8 @@ TEST_F(AboutWindowTest, IsCreatedHiddenWithItsLayoutAndVersionLine) {
   EXPECT_EQ(outer.bottom - outer.top, 109);
   EXPECT_EQ(WindowText(about_.handle()), "About...");
   EXPECT_EQ(WindowText(GetDlgItem(about_.handle(), Tfsobre::kLabel1)), "Sonavi");
-  EXPECT_EQ(WindowText(GetDlgItem(about_.handle(), Tfsobre::kLabel4)), "Version 1.0   (1.0.2.117)");
+  EXPECT_EQ(WindowText(GetDlgItem(about_.handle(), Tfsobre::kLabel4)),
+            "Version " + kShortVersion + "   (" SONAVI_VERSION_TEXT ")");
   EXPECT_EQ(WindowText(GetDlgItem(about_.handle(), Tfsobre::kButton1)), "&OK");
   EXPECT_EQ(about_.LinkLabel1().Link(), "http://www.borvane.pt");
   EXPECT_EQ(about_.LinkLabel2().Link(), "mailto:" + WindowText(about_.LinkLabel2().handle()));

@@ -23,6 +23,7 @@ class ScriptedBoxes : public MessageBoxes {
  public:
   int Show(const std::string& text, uint32_t flags) override {
     texts.push_back(text);
+    if (grid) selected_rows.push_back(ListView_GetNextItem(grid, -1, LVNI_SELECTED));
     last_flags = flags;
     if (answers.empty()) return kIdOk;
     const int answer = answers.front();
@@ -32,6 +33,8 @@ class ScriptedBoxes : public MessageBoxes {
   std::vector<std::string> texts;
   uint32_t last_flags = 0;
   std::deque<int> answers;
+  HWND grid = nullptr;  // when set, its selected row at each box goes to selected_rows
+  std::vector<int> selected_rows;
 };
 
 std::string WindowText(HWND window) {
@@ -43,14 +46,14 @@ std::string WindowText(HWND window) {
 class CallListWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    path_ = std::string(temp) + "sonavi_listcham_" + std::to_string(GetCurrentProcessId()) + ".dat";
-    DeleteFileA(path_.c_str());
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    path_ = temp + (L"sonavi_listcham_" + std::to_wstring(GetCurrentProcessId()) + L".dat");
+    DeleteFileW(path_.c_str());
   }
   void TearDown() override {
     window_.reset();
-    DeleteFileA(path_.c_str());
+    DeleteFileW(path_.c_str());
   }
   Tlistcham& Open() {
     window_ = std::make_unique<Tlistcham>(SystemFileSystem(), clock_, UserLocale(), boxes_, path_);
@@ -74,7 +77,7 @@ class CallListWindowTest : public ::testing::Test {
   ui::Application app_{GetModuleHandleA(nullptr)};
   FixedClock clock_;
   ScriptedBoxes boxes_;
-  std::string path_;
+  FilePath path_;
   std::unique_ptr<Tlistcham> window_;
 };
 
@@ -153,6 +156,36 @@ TEST_F(CallListWindowTest, ShowingSelectsTheNewestAndEscapeHides) {
   EXPECT_EQ(window.GridSelectedRow(), 3);
 }
 
+TEST_F(CallListWindowTest, AClickBelowTheRowsKeepsTheCurrentRow) {
+  Tlistcham& window = Open();
+  for (const char* number : {"1", "2", "3"}) ASSERT_TRUE(window.AddCall(number, "").ok());
+  const auto click = [&](int y) {
+    SendMessageA(window.grid_handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, y));
+    SendMessageA(window.grid_handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
+  };
+  RECT first;
+  ASSERT_TRUE(ListView_GetItemRect(window.grid_handle(), 0, &first, LVIR_BOUNDS));
+  click((first.top + first.bottom) / 2);
+  ASSERT_EQ(window.GridSelectedRow(), 0);
+  click(200);  // the grid is 292 high, three rows end near 70
+  EXPECT_EQ(window.GridSelectedRow(), 0);
+}
+
+// The list view runs the window's popup menu from inside its right button-down: the menu
+// and the question of its "Limpar" come with the current row selected.
+TEST_F(CallListWindowTest, ARightClickBelowTheRowsKeepsTheCurrentRowForItsMenu) {
+  Tlistcham& window = Open();
+  for (const char* number : {"1", "2", "3"}) ASSERT_TRUE(window.AddCall(number, "").ok());
+  boxes_.grid = window.grid_handle();
+  boxes_.answers = {kIdNo};
+  const LPARAM below = MAKELPARAM(20, 200);
+  PostMessageA(window.grid_handle(), WM_RBUTTONUP, 0, below);  // ends the list view's drag check
+  PostMessageA(window.grid_handle(), WM_KEYDOWN, VK_DOWN, 0);  // "Limpar" in the menu
+  PostMessageA(window.grid_handle(), WM_CHAR, '\r', 0);
+  SendMessageA(window.grid_handle(), WM_RBUTTONDOWN, MK_RBUTTON, below);
+  EXPECT_EQ(boxes_.selected_rows, std::vector<int>{2});
+}
+
 TEST_F(CallListWindowTest, LimparAsksAndClears) {
   Tlistcham& window = Open();
   ASSERT_TRUE(window.AddCall("1", "").ok());
@@ -172,7 +205,7 @@ TEST_F(CallListWindowTest, LimparAsksAndClears) {
 }
 
 TEST_F(CallListWindowTest, FailedAppendKeepsTheRowAndReturnsTheSystemsText) {
-  path_ += "\\no\\such\\folder\\listcham.dat";
+  path_ += L"\\no\\such\\folder\\listcham.dat";
   Tlistcham& window = Open();
   const Status status = window.AddCall("219876543", "");
   EXPECT_FALSE(status.ok());

@@ -34,35 +34,37 @@ class ScriptedBoxes : public MessageBoxes {
   std::function<void()> on_show;
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+std::string ReadFile(const FilePath& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 class PhoneBookWindow : public ::testing::Test {
  protected:
   PhoneBookWindow() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    dir_ = std::string(temp) + "sonavi_phonebook_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir_.c_str(), nullptr);
-    path_ = dir_ + "\\agenda.dat";
-    DeleteFileA(path_.c_str());
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    dir_ = temp + (L"sonavi_phonebook_" + std::to_wstring(GetCurrentProcessId()));
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    path_ = dir_ + L"\\agenda.dat";
+    DeleteFileW(path_.c_str());
   }
   ~PhoneBookWindow() override {
     fagenda_.reset();
     finserir_.reset();
-    DeleteFileA(path_.c_str());
-    RemoveDirectoryA(dir_.c_str());
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW(dir_.c_str());
   }
 
   void Create(const std::string& file) {
-    if (!file.empty()) std::ofstream(path_, std::ios::binary) << file;
+    if (!file.empty()) std::ofstream(path_.c_str(), std::ios::binary) << file;
     finserir_ = std::make_unique<Tfinserir>();
     Tfagenda::Links links;
+    links.entry_dialog = finserir_.get();
     links.send_modem_command = [this](const std::string& command, int timeout_ms) {
       commands_.push_back(command + "/" + std::to_string(timeout_ms));
       panel_visible_.push_back(PanelShown());
+      if (while_dialling_) while_dialling_();
       if (replies_.empty()) return std::string();
       const std::string reply = replies_.front();
       replies_.pop_front();
@@ -70,8 +72,8 @@ class PhoneBookWindow : public ::testing::Test {
     };
     links.modem_ready = [this] { return modem_ready_; };
     links.toggle_main_window = [this] { ++toggles_; };
-    fagenda_ =
-        std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, *finserir_, settings_, links);
+    fagenda_ = std::make_unique<Tfagenda>(files_, path_, locale_, boxes_, settings_);
+    fagenda_->Link(links);
   }
 
   HWND Item(int id) const { return GetDlgItem(fagenda_->handle(), id); }
@@ -110,14 +112,15 @@ class PhoneBookWindow : public ::testing::Test {
   }
 
   ui::Application app_{GetModuleHandleA(nullptr)};
-  std::string dir_;
-  std::string path_;
+  FilePath dir_;
+  FilePath path_;
   FileSystem& files_ = SystemFileSystem();
   Locale& locale_ = UserLocale();
   ScriptedBoxes boxes_;
   Settings settings_;
   std::vector<std::string> commands_;
   std::vector<bool> panel_visible_;
+  std::function<void()> while_dialling_;
   std::deque<std::string> replies_;
   bool modem_ready_ = true;
   int toggles_ = 0;
@@ -282,6 +285,10 @@ TEST_F(PhoneBookWindow, DialShowsTheCentredPanelWhileTheModemWorks) {
   replies_ = {"OK", "OK", "OK"};
   std::vector<bool> panel_during_box;
   boxes_.on_show = [&] { panel_during_box.push_back(PanelShown()); };
+  // The window made larger while the panel is up: the panel stays in the middle.
+  while_dialling_ = [this] {
+    SetWindowPos(fagenda_->handle(), nullptr, 0, 0, 700, 480, SWP_NOMOVE | SWP_NOZORDER);
+  };
   Press(Tfagenda::kButton2);
   EXPECT_EQ(commands_,
             (std::vector<std::string>{"AT/2000", "ATM0/2000", "ATDT219876543;/2000", "ATH0/2000"}));

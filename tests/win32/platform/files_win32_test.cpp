@@ -1,4 +1,5 @@
-// The file adapter on a real disk, in a folder of its own under the temporary folder.
+// The file adapter on a real disk, in a folder of its own under the temporary folder, named
+// in scripts outside the system's single-byte code page.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,18 +14,19 @@ namespace {
 class FilesWin32Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH];
-    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-    dir_ = std::string(temp) + "sonavi_files_test_" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(dir_.c_str(), nullptr);
-    path_ = dir_ + "\\listcham.dat";
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    dir_ = temp + (L"Програми_Ελλάδα_" + std::to_wstring(GetCurrentProcessId()));
+    // Left behind by an earlier run that ended early, it is reused.
+    ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    path_ = dir_ + L"\\listcham.dat";
   }
   void TearDown() override {
-    SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path_.c_str());
-    RemoveDirectoryA((path_ + ".tmp").c_str());
-    DeleteFileA((path_ + ".tmp").c_str());
-    RemoveDirectoryA(dir_.c_str());
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path_.c_str());
+    RemoveDirectoryW((path_ + L".tmp").c_str());
+    DeleteFileW((path_ + L".tmp").c_str());
+    RemoveDirectoryW(dir_.c_str());
   }
   std::string Read() {
     std::string contents;
@@ -34,8 +36,8 @@ class FilesWin32Test : public ::testing::Test {
   }
 
   FileSystem& files_ = SystemFileSystem();
-  std::string dir_;
-  std::string path_;
+  FilePath dir_;
+  FilePath path_;
 };
 
 TEST_F(FilesWin32Test, AppendCreatesThenExtends) {
@@ -54,7 +56,7 @@ TEST_F(FilesWin32Test, ReplaceAllSwapsTheContentsWhole) {
   ASSERT_TRUE(files_.Append(path_, std::string(100000, 'o')).ok());
   ASSERT_TRUE(files_.ReplaceAll(path_, "new").ok());
   EXPECT_EQ(Read(), "new");
-  EXPECT_EQ(GetFileAttributesA((path_ + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((path_ + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
   ASSERT_TRUE(files_.ReplaceAll(path_, "").ok());
   EXPECT_EQ(Read(), "");
 }
@@ -62,7 +64,7 @@ TEST_F(FilesWin32Test, ReplaceAllSwapsTheContentsWhole) {
 TEST_F(FilesWin32Test, ReplaceAllKeepsTheOldFileWhenTheTemporaryCannotBeWritten) {
   ASSERT_TRUE(files_.Append(path_, "old\r\n").ok());
   // A folder where the temporary file would go.
-  ASSERT_TRUE(CreateDirectoryA((path_ + ".tmp").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW((path_ + L".tmp").c_str(), nullptr));
   const Status status = files_.ReplaceAll(path_, "new\r\n");
   EXPECT_FALSE(status.ok());
   EXPECT_FALSE(status.message().empty());
@@ -72,21 +74,21 @@ TEST_F(FilesWin32Test, ReplaceAllKeepsTheOldFileWhenTheTemporaryCannotBeWritten)
 
 TEST_F(FilesWin32Test, ReplaceAllKeepsAReadOnlyFile) {
   ASSERT_TRUE(files_.Append(path_, "old\r\n").ok());
-  ASSERT_TRUE(SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_FALSE(files_.ReplaceAll(path_, "new\r\n").ok());
   EXPECT_EQ(Read(), "old\r\n");
-  EXPECT_EQ(GetFileAttributesA((path_ + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((path_ + L".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(FilesWin32Test, ErrorsCarryTheSystemsTextWithoutTheLineBreak) {
   std::string contents = "kept";
-  const Status status = files_.ReadAll(dir_ + "\\missing.dat", &contents);
+  const Status status = files_.ReadAll(dir_ + L"\\missing.dat", &contents);
   ASSERT_FALSE(status.ok());
   EXPECT_FALSE(status.message().empty());
   EXPECT_NE(status.message().back(), '\n');
   EXPECT_NE(status.message().back(), '\r');
   EXPECT_EQ(contents, "kept");
-  EXPECT_FALSE(files_.Append(dir_ + "\\no\\such\\folder.dat", "x").ok());
+  EXPECT_FALSE(files_.Append(dir_ + L"\\no\\such\\folder.dat", "x").ok());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 //   sonavi_probe text HWND               the window's text
 //   sonavi_probe focus HWND              the window that has the keyboard focus in HWND's thread
 //   sonavi_probe rect HWND               left top right bottom on the screen
+//   sonavi_probe command HWND ID         posts the window a menu or button command ID
 //   sonavi_probe combo HWND              selected index, then one line per item
 //   sonavi_probe checked HWND            1 when the check box is ticked, else 0
 //   sonavi_probe tips                    the text of every visible tip (not balloons)
@@ -84,7 +85,8 @@ bool Matches(const std::string& pattern, const std::string& value) {
 int Usage() {
   std::fprintf(stderr,
                "usage: sonavi_probe windows | children HWND | find CLASS TITLE | text HWND |"
-               " focus HWND | rect HWND | combo HWND | checked HWND | tips | balloons | menu |"
+               " focus HWND | rect HWND | command HWND ID | combo HWND |"
+               " checked HWND | tips | balloons | menu |"
                " taskbar-created |"
                " tray-forget CLASS\n");
   return 2;
@@ -149,6 +151,11 @@ int main(int argc, char** argv) {
     if (!GetWindowRect(ParseHandle(argv[2]), &r)) return 1;
     std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     return 0;
+  }
+  if (command == "command" && argc == 4) {
+    return PostMessageA(ParseHandle(argv[2]), WM_COMMAND, std::strtoul(argv[3], nullptr, 10), 0)
+               ? 0
+               : 1;
   }
   if (command == "combo" && argc == 3) {
     HWND combo = ParseHandle(argv[2]);

@@ -3,29 +3,39 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "../../../resources/resource_ids.h"
+#include "ui/dpi.h"
+#include "version.h"
 
 namespace {
 
-TEST(EmbeddedResources, IconsLoadAtTheirSizes) {
+int IconSize(HICON icon) {
+  ICONINFO info{};
+  if (!GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+  return bitmap.bmWidth == bitmap.bmHeight ? bitmap.bmWidth : -1;
+}
+
+// Each picture's 256-pixel image, a PNG that Windows must decode (the native test checks the
+// other images' headers), and the picture at the notification area's size.
+TEST(EmbeddedResources, LargestImageAndTrayPictureLoad) {
   const HINSTANCE self = GetModuleHandleA(nullptr);
   for (int id : {IDI_SONAVI, IDI_TRAY_NOT_READY, IDI_TRAY_CALLER_ID}) {
-    HICON icon = static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
-    ASSERT_NE(icon, nullptr) << "icon " << id << " error " << GetLastError();
-    ICONINFO info{};
-    ASSERT_TRUE(GetIconInfo(icon, &info));
-    BITMAP bitmap{};
-    ASSERT_NE(GetObjectA(info.hbmColor, sizeof bitmap, &bitmap), 0);
-    EXPECT_EQ(bitmap.bmWidth, 16) << "icon " << id;
-    EXPECT_EQ(bitmap.bmHeight, 16) << "icon " << id;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    HICON icon = sonavi::ui::LoadIconOfSize(self, id, 256);
+    ASSERT_NE(icon, nullptr) << "icon " << id;
+    EXPECT_EQ(IconSize(icon), 256) << "icon " << id;
     DestroyIcon(icon);
+    // The notification area's size on this screen.
+    HICON tray = sonavi::ui::LoadSmallIcon(self, id);
+    EXPECT_EQ(IconSize(tray), GetSystemMetrics(SM_CXSMICON)) << "icon " << id;
+    DestroyIcon(tray);
   }
-  HICON large =
-      static_cast<HICON>(LoadImageA(self, MAKEINTRESOURCEA(IDI_SONAVI), IMAGE_ICON, 32, 32, 0));
-  ASSERT_NE(large, nullptr);
-  DestroyIcon(large);
 }
 
 TEST(EmbeddedResources, RingWaveIsFoundByNameInAnyCase) {
@@ -49,6 +59,37 @@ TEST(EmbeddedResources, CarriesTheApplicationManifest) {
   const std::string manifest(bytes, size);
   EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
   EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+}
+
+// Per-monitor DPI awareness, as Windows reads it from the manifest (each setting in its own
+// namespace, or Windows ignores it and stretches the windows as bitmaps).
+TEST(EmbeddedResources, ManifestDeclaresPerMonitorDpiAwareness) {
+  auto setting = [](const wchar_t* space, const wchar_t* name) {
+    wchar_t value[64] = {};
+    SIZE_T written = 0;
+    if (!QueryActCtxSettingsW(0, nullptr, space, name, value, 64, &written)) return std::wstring();
+    return std::wstring(value);
+  };
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
+            L"true/pm");
+  EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+            L"PerMonitorV2, PerMonitor");
+}
+
+// The makers' notice Windows shows in the file's properties (the about window's line),
+// read back from the file on disk.
+TEST(EmbeddedResources, VersionResourceCarriesTheMakersNotice) {
+  wchar_t path[MAX_PATH];
+  ASSERT_NE(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
+  DWORD handle = 0;
+  std::vector<char> info(GetFileVersionInfoSizeW(path, &handle));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(
+      VerQueryValueA(info.data(), "\\StringFileInfo\\081604E4\\LegalCopyright", &value, &length));
+  EXPECT_STREQ(static_cast<const char*>(value), SONAVI_LEGAL_COPYRIGHT);
 }
 
 }  // namespace

@@ -65,7 +65,9 @@ class OptionsDialogWindowTest : public ::testing::Test {
     map.emplace_back("\\Device\\Serial0", RegValue{kRegSz, std::string("COM1\0", 5)});
   }
   std::unique_ptr<Tfopcoes> Open() {
-    return std::make_unique<Tfopcoes>(settings_, registry_, app_, [this] { ++reinitialised_; });
+    auto dialog = std::make_unique<Tfopcoes>(settings_, registry_, app_);
+    dialog->Link([this] { ++reinitialised_; });
+    return dialog;
   }
   std::string Item(HWND combo, int index) {
     char text[64] = {};

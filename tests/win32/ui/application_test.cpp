@@ -1,4 +1,4 @@
-// The application's hand-over from worker threads to the main thread.
+// The application's start-up steps, and its hand-over from worker threads to the main thread.
 #include "ui/application.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +42,16 @@ TEST(ApplicationHandOver, JoiningAWorkerRefusesOnlyThatWorkersHandOvers) {
   other.join();
   EXPECT_EQ(other_result, 1);
   EXPECT_TRUE(other_served);
+}
+
+// "Sair" under a start-up box: the box's own loop takes the quit; no box after it shows.
+TEST(ApplicationStartUp, AQuitDuringAStepSkipsTheStepsAfterIt) {
+  ui::Application app(GetModuleHandleA(nullptr));
+  bool next_step_ran = false;
+  app.Run({[&] { app.Terminate(); }, [&] { next_step_ran = true; }});
+  EXPECT_FALSE(next_step_ran);
+  MSG quit;
+  PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);  // not for the tests after this one
 }
 
 }  // namespace

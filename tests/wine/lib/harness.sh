@@ -18,6 +18,7 @@
 #   harness_wait_for S WHAT CMD  waits up to S seconds for CMD to succeed
 #   harness_screenshot NAME      $HARNESS_DIR/NAME.png
 #   harness_run_win32_tests FILTER [COMn]  runs win32_tests.exe on a filter under Wine
+#   sonavi_version               the version the build gave the program ("1.0.2.117")
 #   harness_fail MESSAGE         reports, dumps the logs and exits 1
 #   harness_pass                 exits 0 (cleanup runs from the EXIT trap)
 
@@ -129,13 +130,13 @@ harness_settings() {
 }
 
 # The program keeps its data files beside the exe: each scenario runs its own copy. With
-# --desktop it runs inside a Wine virtual desktop (1024x768) that draws title bars and a
-# taskbar with the notification area, for screenshots. The program gets its own process
-# group, so that it and anything it starts end together.
+# --desktop it runs inside a Wine virtual desktop (as large as the screen, SONAVI_SCREEN_SIZE)
+# that draws title bars and a taskbar with the notification area, for screenshots. The
+# program gets its own process group, so that it and anything it starts end together.
 sonavi_start() {
   local desktop=()
   if [[ "${1:-}" == "--desktop" ]]; then
-    desktop=(explorer "/desktop=sonavi,1024x768")
+    desktop=(explorer "/desktop=sonavi,${SONAVI_SCREEN_SIZE:-1024x768}")
     shift
   fi
   if [[ -n "${1:-}" ]]; then
@@ -194,6 +195,10 @@ harness_run_win32_tests() {
     harness_fail "win32_tests --gtest_filter=$filter did not run and pass"
   fi
   harness_log "win32_tests $filter passed"
+}
+
+sonavi_version() {
+  cat "$SONAVI_BUILD/VERSION"
 }
 
 harness_fail() {

@@ -21,6 +21,8 @@
 //                                    shows it
 //   remote_control resources         the program's open kernel handles, counted in the
 //                                    system's handle table: "handles N"
+//   remote_control hold PATH         another program's hold on a file: opens it sharing
+//                                    nothing, prints "held" and keeps it open until ended
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -254,6 +256,17 @@ int WaitTray() {
   return 0;
 }
 
+int Hold(const char* path) {
+  if (CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) ==
+      INVALID_HANDLE_VALUE) {
+    return 1;
+  }
+  std::printf("held\n");
+  std::fflush(stdout);
+  Sleep(INFINITE);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,8 +280,9 @@ int main(int argc, char** argv) {
   if (command == "tray") return FindTop(kTrayClass, nullptr, false) != nullptr ? 0 : 1;
   if (command == "resources") return Resources();
   if (command == "syserr" && argc > 2) return SystemErrorText(std::strtoul(argv[2], nullptr, 10));
+  if (command == "hold" && argc > 2) return Hold(argv[2]);
   std::fprintf(stderr,
                "usage: remote_control memo|error-box|dismiss|options-ok [PORT]|tray|wait-tray|"
-               "syserr CODE|resources\n");
+               "syserr CODE|resources|hold PATH\n");
   return 2;
 }

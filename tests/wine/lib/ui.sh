@@ -164,8 +164,7 @@ ui_type() { xdotool type --delay 40 "$1"; }
 UI_TRAY_X=""
 UI_TRAY_Y=""
 
-# The program has created all its windows (the about window comes last) and runs its
-# message loop.
+# The program has created all its windows (the about window comes last).
 _ui_started() {
   ui_dump
   awk -F'\t' '$1 == "W" && $4 == "SonaviForm" && $8 == "About..." { found = 1 } END { exit !found }' \
