@@ -369,6 +369,10 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   // driver lets go of them.
   if (op.Held()) op.Poll(api_, handle);  // the worker may find the end first
   if (op.Held()) {
+    // Refused: counts as a send that did not get through, so that a driver that never lets
+    // go has the port taken as gone and reopened.
+    shared_.health.NoteSend(api_.GetTickCount());
+    shared_.health.NoteSendFailed();
     ReportError(903, comm::kErrorIoIncomplete, 0, "Error writing Data");
     return;
   }
@@ -390,7 +394,7 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
     op.Pend();
     return;
   }
-  if (shared_.health.NoteFailure(error)) shared_.health.NoteSendFailed();
+  shared_.health.NoteSendFailed(error);
   ReportError(903, error, 0, "Error writing Data");
   ResetOverlappedEvent(op.record);
 }

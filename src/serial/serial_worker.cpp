@@ -17,9 +17,11 @@ constexpr uint32_t kLineErrorMask =
 // ---------------------------------------------------------------------------------------
 // OverlappedOp and what the component shares with the worker
 
-OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle) {
+OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle, bool pending_only) {
   uint64_t held = word_;
-  if (StateOf(held) == State::kIdle) return {};
+  if (StateOf(held) == State::kIdle || (pending_only && StateOf(held) != State::kPending)) {
+    return {};
+  }
   Result result;
   if (api.GetOverlappedResult(handle, &record, &result.count, false)) {
     result.ok = true;
@@ -41,8 +43,8 @@ OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle) {
 }
 
 bool SendState::End(bool give_up, SendEnd* end) {
-  if (write_op.state() != OverlappedOp::State::kPending) return false;
-  const OverlappedOp::Result result = write_op.Poll(api_, com_handle_);
+  // Only a send still pending: one the other thread has given up is its to end.
+  const OverlappedOp::Result result = write_op.Poll(api_, com_handle_, true);
   if (result.ended) {
     if (result.ok) {
       const uint32_t requested = requested_write_count;
@@ -52,7 +54,7 @@ bool SendState::End(bool give_up, SendEnd* end) {
         health_.NoteSendFailed();
       }
     } else {
-      if (health_.NoteFailure(result.error)) health_.NoteSendFailed();
+      health_.NoteSendFailed(result.error);
       api_.ResetEvent(write_op.record.hEvent);
       *end = {9702, result.error, "Error getting Overlapped Result"};
     }
@@ -66,7 +68,7 @@ bool SendState::End(bool give_up, SendEnd* end) {
     api_.PurgeComm(com_handle_, comm::kPurgeTxAbort);
   }
   api_.ResetEvent(write_op.record.hEvent);
-  if (health_.NoteFailure(comm::kErrorIoPending)) health_.NoteSendFailed();
+  health_.NoteSendFailed(comm::kErrorIoPending);
   *end = {9701, comm::kErrorIoPending, "Error write TimeOut"};
   return true;
 }
@@ -92,7 +94,8 @@ bool PortHealth::NoteFailure(uint32_t error) {
   return true;
 }
 
-void PortHealth::NoteSendFailed() {
+void PortHealth::NoteSendFailed(uint32_t error) {
+  if (error != 0 && !NoteFailure(error)) return;
   if (active_ && awaiting_answer_) failed_since_send_ = true;
 }
 
@@ -106,7 +109,8 @@ void PortHealth::NotePassEnd(bool failed, uint32_t now) {
   failed_passes_ = failed ? failed_passes_ + 1 : 0;
   if (failed_passes_ >= kFailedPassesForGone) device_gone_ = true;
   if (!awaiting_answer_) return;
-  if (now - send_tick_ <= kUnansweredSendMs) {
+  // Signed: a send noted after this pass read the clock is not yet due.
+  if (static_cast<int32_t>(now - send_tick_) <= static_cast<int32_t>(kUnansweredSendMs)) {
     if (failed) failed_since_send_ = true;
     return;
   }
@@ -165,7 +169,7 @@ bool TWorkThread::RunPass() {
   }
   // Never ends while the port is open: the component closes it first. An operation the
   // driver still holds then ends with the thread (the system cancels a thread's I/O as it
-  // ends), and the component waits for the driver to let go of it.
+  // ends), and the component waits a while for the driver to let go of it.
   if (terminated_ && (!serving_port_ || !s_.active)) {
     loop_end_ = true;
     s_.thread_busy = false;
@@ -223,9 +227,9 @@ void TWorkThread::ServingPass() {
     return;
   }
   // The port is being closed: end what is still pending, and serve it until the driver
-  // has let go of every operation. The component's SetCommMask(0) has ended the
-  // WaitCommEvent; the worker calls nothing on the port now, whose handle may already be
-  // a reopened port's.
+  // has let go of every operation. The component's SetCommMask(0), purge and close end
+  // them; the worker calls nothing on the port now, whose handle may already be a
+  // reopened port's.
   if (ReadPending()) SignalOverlappedEvent(s_.read_op.record);
   if (EventWaitPending()) SignalOverlappedEvent(s_.event_op.record);
   if (!s_.read_op.Held() && !s_.event_op.Held() && !s_.send.write_op.Held()) {
@@ -375,7 +379,8 @@ void TWorkThread::StartEventWait() {
     s_.event_op.Pend();
     return;
   }
-  s_.health.NoteFailure(error);
+  // Not held against the port: a driver without comm events may answer with any code
+  // (ERROR_INVALID_FUNCTION among them), and the port's other calls still tell.
   Report(9907, error, "Error calling WaitCommEvent");
 }
 
@@ -429,14 +434,15 @@ void TWorkThread::CheckWriteDone() {
   OverlappedOp& op = s_.send.write_op;
   if (op.state() == OverlappedOp::State::kOrphaned) {
     // A send given up while the driver held it: its record is free once the driver lets go.
-    // One it still holds a pass later is ended by the purge that ends every write.
-    if (!op.Poll(api_, s_.com_handle).ended && op.Held() && s_.active && !tx_purged_) {
-      tx_purged_ = true;
+    // While the driver still holds it, each pass purges the port's writes (a cancel or a
+    // purge can fail). Not once it is no longer given up: the main thread may have ended
+    // it and started the next send.
+    if (!op.Poll(api_, s_.com_handle).ended && op.state() == OverlappedOp::State::kOrphaned &&
+        s_.active) {
       api_.PurgeComm(s_.com_handle, comm::kPurgeTxAbort);
     }
     return;
   }
-  tx_purged_ = false;
   if (op.state() != OverlappedOp::State::kPending) return;
   // A driver that honours the send's time-out ends it then; one that does not has the send
   // given up a wait later.

@@ -81,8 +81,8 @@ class OverlappedOp {
   }
   // Asks the driver once, without waiting. When the operation has ended it is idle again and
   // the result says how it ended; a pending one that ended well publishes its byte count
-  // with its end.
-  Result Poll(CommApi& api, CommHandle handle);
+  // with its end. With pending_only, one already given up is left as it is.
+  Result Poll(CommApi& api, CommHandle handle, bool pending_only = false);
 
  private:
   static uint64_t Pack(State state, uint32_t count) {
@@ -107,8 +107,9 @@ class PortHealth {
   // A call on the open port failed with error. True when it counts against the port: any
   // error but ERROR_NOT_SUPPORTED (a call the driver does not offer).
   bool NoteFailure(uint32_t error);
-  // The send did not get through: it failed, was given up or was cut short.
-  void NoteSendFailed();
+  // The send did not get through: it failed with error, or (error 0) was given up, cut
+  // short or refused.
+  void NoteSendFailed(uint32_t error = 0);
   void NoteSend(uint32_t tick);
   void NoteAnswer() { awaiting_answer_ = false; }
   // The worker's pass on the open port has ended; failed as NotePassFailure says.
@@ -278,8 +279,7 @@ class TWorkThread {
   uint32_t last_read_tick_ = 0;
   bool events_came_at_once_ = false;
   bool pass_failed_ = false;
-  bool tx_purged_ = false;  // the given-up send the driver still holds was purged
-  uint32_t pause_ms_ = 0;   // how long a pass with nothing pending pauses
+  uint32_t pause_ms_ = 0;  // how long a pass with nothing pending pauses
   uint32_t modem_status_ = 0;
   uint32_t line_errors_ = 0;
   CommStat com_stat_;

@@ -503,6 +503,32 @@ TEST_F(SerialPortTest, SendTheDriverNeverEndsIsGivenUpAndTheNextGoesOut) {
   EXPECT_EQ(CountReports(901, "Msg, dont enter SendData while SendInProgress is set"), 0);
 }
 
+// The driver lets go of a given-up send just as the worker looks, and the main thread sends
+// the next at once: the worker's purge of the given-up send must not abort the new one.
+TEST_F(SerialPortTest, NextSendStartedAsTheDriverLetsGoIsNotPurged) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.SetLetGoLag(FakeComm::kHold);
+  port->SendText("AT\r");
+  fake.Advance(1000);
+  Passes(1);  // given up; the driver holds it
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  bool sent = false;
+  fake.after_call = [&](const std::string& call) {
+    if (call != "GetOverlappedResult" || sent) return;
+    sent = true;
+    fake.SetLetGoLag(0);
+    port->SendText("ATZ\r");
+  };
+  const int purges = fake.CountCalls("PurgeComm");
+  Passes(1);
+  fake.after_call = nullptr;
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(fake.CountCalls("PurgeComm"), purges);
+  EXPECT_TRUE(port->SendInProgress());
+  EXPECT_TRUE(fake.WriteIsPending());
+}
+
 // The worker and the main thread both try to end the send; the test puts the main thread's
 // work between two of the worker's calls.
 TEST_F(SerialPortTest, SendEndedByTheWorkerHasEndedForTheMainThreadToo) {

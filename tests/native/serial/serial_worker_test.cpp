@@ -427,6 +427,25 @@ TEST_P(UnansweredSendTest, MarksTheDeviceGoneOnlyOnAPortFailingMeanwhile) {
          port->SendText("AT\r");
          PassFor(kUnansweredSendMs + 200);
        }},
+      {"the status failing once, 500 ms after the send", true,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(500);
+         fake.FailCall("ClearCommError", 1617, 1);
+         PassFor(kUnansweredSendMs);
+       }},
+      {"a send refused while the driver holds a long one given up after the 2 s", true,
+       [this] {
+         fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+         fake.SetLetGoLag(FakeComm::kHold);
+         OpenServing();
+         port->SendText(std::string(2000, 'x'));  // given up after 2.5 s
+         PassFor(3000);
+         ASSERT_FALSE(port->DeviceGone());
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 200);
+       }},
       {"a silent modem on a sound port", false,
        [this] {
          OpenServing();
@@ -443,7 +462,7 @@ TEST_P(UnansweredSendTest, MarksTheDeviceGoneOnlyOnAPortFailingMeanwhile) {
        }},
       {"a dial answered after 20 s, on a driver that offers no WaitCommEvent", false,
        [this] {
-         fake.FailCall("WaitCommEvent", 1617);
+         fake.FailCall("WaitCommEvent", comm::kErrorInvalidFunction);
          OpenServing();
          port->SendText("ATDT219876543;\r");
          fake.ModemSends("\r\nOK\r\n", 9600, 20000);
@@ -471,7 +490,7 @@ TEST_P(UnansweredSendTest, MarksTheDeviceGoneOnlyOnAPortFailingMeanwhile) {
   fake.SetLetGoLag(0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnansweredSendTest, ::testing::Range(0, 5));
+INSTANTIATE_TEST_SUITE_P(Cases, UnansweredSendTest, ::testing::Range(0, 7));
 
 // Closing did not end the WaitCommEvent (SetCommMask(0) failed, and the driver holds what
 // it was told to end): it must not be started again on the record the driver holds.
