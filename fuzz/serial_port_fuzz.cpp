@@ -1,26 +1,35 @@
 // One serial port component, its worker stepped pass by pass, against the scripted driver
 // with every answer taken from the input: main-thread operations interleaved with worker
 // passes and fake time, and each driver call behaving as scripted, going pending (to end
-// later with any byte count or error) or failing with an error the worker meets. Checked:
-// - the bytes of every read the driver completes reach the cluster queue once, whole and
-//   in order (bytes purged before any read took them are never delivered);
+// later with any byte count or error) or failing with an error the worker meets; a driver
+// that lets go of what it is told to end late or only when told (across closing and
+// reopening), and sends it never ends. Checked:
+// - every read the driver delivers is taken by the main thread, whole, in order and once:
+//   at the end of the run all of them (the only ones forgiven are those the driver
+//   delivers while the component is destroyed, and one it delivered that the worker had
+//   not yet finished when destruction began); bytes purged before any read took them are
+//   never delivered;
+// - at the end of the run, once every send's limit has passed, no send is in progress and
+//   the driver holds no write;
 // - no operation starts on a record the driver still holds, and a send's bytes stay as
-//   they were while the driver holds them (a read buffer freed too early shows as a use
+//   they were while the driver holds them (a buffer freed too early shows as a use
 //   after free when the driver lets go of it);
-// - after destruction the port and every event are closed and nothing is outstanding;
+// - after destruction the port (unless closing it failed) and every event are closed and
+//   nothing is outstanding;
 // - once the input is used up and the driver answers plainly, passes do not spin.
 //
-// Input: the operations, then 0x1E, then the driver's answers. Each driver call but
-// CloseHandle (closing a valid handle does not fail) takes one answer byte (none left: as
-// scripted): below 0xC0 as scripted, otherwise it fails with kErrors[byte % 16], where
-// ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go pending. Each operation is a
-// byte, op % 10 choosing it and op / 10 its argument, and may take further bytes:
+// Input: the operations, then 0x1E, then the driver's answers. Each driver call takes one
+// answer byte (none left: as scripted): below 0xC0 as scripted, otherwise it fails with
+// kErrors[byte % 16], where ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go
+// pending; closing the port fails only on 0xFF. Each operation is a byte, op % 10 choosing
+// it and op / 10 its argument, and may take further bytes:
 //   0 worker passes (1 + arg % 8)             5 SendText of (byte + 256 * (arg % 2)) bytes
 //   1 fake time goes by (byte * 8 ms)         6 take clusters (1 + arg % 4)
 //   2 Active := arg % 2                       7 the modem sends byte bytes, after byte ms
 //   3 CommPort := one of four names           8 the driver: ends, status, counters, modes
 //   4 a setting: byte chooses, byte is value  9 the component is destroyed and made anew
 // In 2, 3 and 9 bit 1 of arg has the worker run a pass whenever the component sleeps.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -47,12 +56,22 @@ class Session {
  public:
   explicit Session(ByteReader& answers) : answers_(answers) {
     fake_.answer = [this](const char* call) -> uint32_t {
-      if (std::strcmp(call, "CloseHandle") == 0) return 0;  // a valid handle closes
       const uint8_t b = answers_.Byte();
+      if (std::strcmp(call, "CloseHandle") == 0) {
+        if (b != 0xFF) return 0;
+        close_failed_ = true;
+      }
       return b < 0xC0 ? 0 : kErrors[b % std::size(kErrors)];
     };
-    fake_.on_sleep = [this] {
+    fake_.after_call = [this](const std::string& call) {
+      if (call.rfind("Sleep", 0) != 0) return;
       if (worker_runs_in_sleeps_) live_->Worker().RunPass();
+      // While the component is destroyed its worker's thread ends (or, stepped, is as good
+      // as ended), and the system ends the I/O that thread started.
+      if (destroying_ && (!worker_runs_in_sleeps_ || live_->Worker().Finished())) {
+        fake_.EndPending(FakeComm::Op::kRead, 995);
+        fake_.EndPending(FakeComm::Op::kWait, 995);
+      }
     };
     Make();
   }
@@ -74,14 +93,22 @@ class Session {
 
   void Destroy(bool worker_runs) {
     if (!port_) return;
+    TakeClusters(1 << 20);
+    const size_t delivered = fake_.ReadsDelivered().size();
+    FUZZ_CHECK(taken_ == delivered ||
+               (taken_ + 1 == delivered && port_->Worker().ReadHeld() && !fake_.ReadIsPending()));
+    // The driver lets go of what it is told to end, sooner or later.
+    if (lag_ == FakeComm::kHold) fake_.SetLetGoLag(lag_ = 1000);
     worker_runs_in_sleeps_ = worker_runs;
+    destroying_ = true;
     port_.reset();  // the worker passes run meanwhile reach it through live_
+    destroying_ = false;
     worker_runs_in_sleeps_ = false;
-    FUZZ_CHECK(!fake_.PortOpen());
+    FUZZ_CHECK(!fake_.PortOpen() || close_failed_);
     FUZZ_CHECK(!fake_.ReadIsPending() && !fake_.WriteIsPending() && !fake_.EventWaitIsPending());
     FUZZ_CHECK(fake_.OpenEventCount() == 0);
     FUZZ_CHECK(fake_.RecordReuses() == 0);
-    // What was delivered and not taken went with the component.
+    // Reads the driver delivered while the component was destroyed went with it.
     taken_ = fake_.ReadsDelivered().size();
   }
 
@@ -130,6 +157,10 @@ class Session {
         const size_t size = ops.Byte() + 256u * (arg % 2);
         std::string text(ops.Take(size));
         text.resize(size, 'x');
+        const TSerialPort& p = *port_;
+        longest_send_limit_ = std::max(
+            longest_send_limit_,
+            static_cast<uint32_t>(size) * p.WTOCharDelayTime() / 1000 + p.WTOExtraDelayTime());
         port_->SendText(text);
         break;
       }
@@ -235,22 +266,31 @@ class Session {
       case 5:
         fake_.SetComStatNoise(static_cast<int8_t>(value), ops.Byte() & 0x7F);
         break;
-      case 6:
+      case 6: {
+        using Mode = FakeComm::WriteMode;
+        static constexpr Mode kModes[] = {Mode::kImmediate, Mode::kPending, Mode::kStuck,
+                                          Mode::kImmediate};
+        static constexpr uint32_t kLags[] = {0, 30, 400, FakeComm::kHold};
         fake_.SetReadsPend(value & 1);
-        fake_.SetWriteMode(value & 2 ? FakeComm::WriteMode::kPending
-                                     : FakeComm::WriteMode::kImmediate);
+        fake_.SetWriteMode(kModes[(value >> 1) % 4]);
+        lag_ = kLags[(value >> 3) % 4];
+        fake_.SetLetGoLag(lag_);
         break;
+      }
       case 7:
         fake_.SetWinePty(value & 1);
         break;
     }
   }
 
-  // The driver answers plainly from here on and the modem has sent everything: passes
-  // that find nothing new take time.
+  // The driver answers plainly and lets go at once from here on, and the modem has sent
+  // everything. Once the longest limit of any send and two waits have gone by: passes that
+  // find nothing new take time, every delivered read is taken, no send is in progress, and
+  // the driver holds no write (unless closing the port failed, which leaves it open).
   void QuietTail() {
     answers_.Rest();
-    fake_.Advance(5000);
+    fake_.SetLetGoLag(lag_ = 0);
+    fake_.Advance(std::max(5000u, longest_send_limit_ + 2 * kWorkerWaitMs + 1));
     int instant = 0;
     for (int i = 0; i < 32; ++i) {
       const uint32_t before = fake_.Now();
@@ -259,6 +299,9 @@ class Session {
     }
     FUZZ_CHECK(instant <= 8);
     TakeClusters(1 << 20);
+    FUZZ_CHECK(taken_ == fake_.ReadsDelivered().size());
+    FUZZ_CHECK(!port_->SendInProgress());
+    FUZZ_CHECK(!fake_.WriteIsPending() || (fake_.PortOpen() && !port_->Active()));
   }
 
   ByteReader& answers_;
@@ -267,7 +310,11 @@ class Session {
   std::unique_ptr<TSerialPort> port_;
   TSerialPort* live_ = nullptr;
   bool worker_runs_in_sleeps_ = false;
-  size_t taken_ = 0;  // delivered reads taken out as clusters
+  bool destroying_ = false;
+  bool close_failed_ = false;        // the port's handle stays open
+  uint32_t lag_ = 0;                 // how long the driver takes to let go of what it must end
+  size_t taken_ = 0;                 // delivered reads taken out as clusters
+  uint32_t longest_send_limit_ = 0;  // ms
 };
 
 }  // namespace

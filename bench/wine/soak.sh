@@ -3,8 +3,11 @@
 # test: neither ctest nor scripts/test.sh runs it). For SOAK_SECONDS (default 7200) it
 # makes a call every few seconds, in turn from a caller in the phone book, an unknown
 # caller and a withheld number, with the caller's number after the first RING, before it,
-# and with the lines spread over several blocks; every SOAK_UNPLUG_EVERY seconds (600) it
-# unplugs the modem while a call is in progress and plugs in a new one behind the same port;
+# and with the lines spread over several blocks; about every SOAK_UNPLUG_EVERY seconds (600,
+# plus 23 s more each time, so that the unplugs meet the 60 s supervision timer at varied
+# phases) it takes the modem away while a call is in progress, in turn unplugged for 5 s,
+# unplugged for 70 s, and stalled (it takes no more writes, without hanging up), and plugs
+# in a new one behind the same port;
 # once, at SOAK_UNWRITABLE_AT seconds (40 % of the run), it makes SOAK_UNWRITABLE_CALLS
 # calls (5) while "listcham.dat" cannot be written, reading and closing the error box
 # after each as a user does. Each call is followed until it is in listcham.dat and its
@@ -18,8 +21,10 @@
 #                 file descriptors of the exe's Linux process, the Windows handles the
 #                 process holds (Wine's system handle table), and the bytes of the
 #                 diagnostic log and of listcham.dat
-#   recoveries.csv  per unplug: how long the device was away, and the time from plugging
-#                 in to the modem's OK to AT#CID=1 showing in the diagnostic log
+#   recoveries.csv  per unplug: its kind, how long the device was away, the phase of the
+#                 supervision timer (seconds since the program's start, modulo 60) when the
+#                 new device came, and the time from then to the modem's OK to AT#CID=1
+#                 showing in the diagnostic log
 #   summary.txt   the figures; exit status 0 when no call was lost or unannounced and
 #                 every unplug was recovered from
 # and copies the call list, the modem's command log and the diagnostic log there.
@@ -47,7 +52,7 @@ JOURNAL=$OUT/journal.txt
 : >"$JOURNAL"
 echo "elapsed_s,calls_made,calls_recorded,rss_kb,fds,win32_handles,memo_bytes,listcham_bytes" \
   >"$OUT/samples.csv"
-echo "unplug,at_s,away_s,recovery_s" >"$OUT/recoveries.csv"
+echo "unplug,kind,at_s,away_s,timer_phase_s,recovery_s" >"$OUT/recoveries.csv"
 
 soak_note() {
   local line
@@ -81,6 +86,7 @@ fakemodem_start --ring-interval 1000
 harness_map_port COM5
 harness_settings COM5 0
 START=$(soak_now)
+START_MS=$(soak_now_ms) # the supervision timer counts from the program's start
 sonavi_start
 faults_wait_ready 1 60
 soak_note "program up, caller ID on"
@@ -219,31 +225,42 @@ soak_stats() {
 
 _soak_ready_above() { (($(_faults_ready_count) > $1)); }
 
-# Unplugged while a call is in progress (its number recorded and announced, its last RING
-# under 8 s ago), away for AWAY seconds, plugged in again as a new device behind the same COM port; nobody touches
-# the program.
+# Taken away while a call is in progress (its number recorded and announced, its last RING
+# under 8 s ago): unplugged for AWAY seconds and plugged in again as a new device behind the
+# same COM port, or (AWAY "stall") stalled with a new device behind the port at once; nobody
+# touches the program.
 soak_unplug() {
-  local away=$1 ready_before plugged recovered
+  local away=$1 kind=unplug ready_before paths plugged recovered phase
   UNPLUGS=$((UNPLUGS + 1))
   soak_make_call after3 "$(printf '29%07d' "$UNKNOWN_SEQ")"
   UNKNOWN_SEQ=$((UNKNOWN_SEQ + 1))
   soak_follow_call 1
   ready_before=$(_faults_ready_count)
-  fakemodem_control close
-  soak_wait 5 test ! -e "$FAKEMODEM_LINK" || soak_note "the link did not go"
-  soak_note "unplug $UNPLUGS: device away for ${away}s"
-  sleep "$away"
-  sonavi_running || soak_note "the program ended while the device was away"
-  fakemodem_reopen
+  if [[ $away == stall ]]; then
+    kind=stall
+    away=0
+    paths=$(wc -l <"$HARNESS_DIR/modem.out")
+    fakemodem_control stall
+    soak_wait 5 _harness_more_paths "$paths" || soak_note "no new device after the stall"
+    soak_note "unplug $UNPLUGS: device stalled"
+  else
+    fakemodem_control close
+    soak_wait 5 test ! -e "$FAKEMODEM_LINK" || soak_note "the link did not go"
+    soak_note "unplug $UNPLUGS: device away for ${away}s"
+    sleep "$away"
+    sonavi_running || soak_note "the program ended while the device was away"
+    fakemodem_reopen
+  fi
   plugged=$(soak_now_ms)
+  phase=$(LC_ALL=C awk -v d=$((plugged - START_MS)) 'BEGIN { printf "%.1f", (d % 60000) / 1000 }')
   if soak_wait 180 _soak_ready_above "$ready_before"; then
     recovered=$(soak_now_ms)
-    echo "$UNPLUGS,$((plugged / 1000 - START)),$away,$(LC_ALL=C awk -v d=$((recovered - plugged)) 'BEGIN { printf "%.1f", d / 1000 }')" \
+    echo "$UNPLUGS,$kind,$((plugged / 1000 - START)),$away,$phase,$(LC_ALL=C awk -v d=$((recovered - plugged)) 'BEGIN { printf "%.1f", d / 1000 }')" \
       >>"$OUT/recoveries.csv"
-    soak_note "unplug $UNPLUGS: caller ID on again $((recovered - plugged)) ms after plugging in"
+    soak_note "unplug $UNPLUGS: caller ID on again $((recovered - plugged)) ms after the new device came (timer phase ${phase}s)"
   else
     NOT_RECOVERED=$((NOT_RECOVERED + 1))
-    echo "$UNPLUGS,$((plugged / 1000 - START)),$away,none" >>"$OUT/recoveries.csv"
+    echo "$UNPLUGS,$kind,$((plugged / 1000 - START)),$away,$phase,none" >>"$OUT/recoveries.csv"
     soak_note "unplug $UNPLUGS: NOT recovered within 180 s"
   fi
   soak_check_no_box
@@ -301,9 +318,9 @@ while (($(soak_now) < END)); do
   }
   if (($(soak_now) >= next_unplug)); then
     soak_unplug "$away"
-    # In turn a short absence, and one across a supervision run.
-    if ((away == 5)); then away=70; else away=5; fi
-    next_unplug=$((next_unplug + UNPLUG_EVERY))
+    # In turn a short absence, one across a supervision run, and a stall.
+    case $away in 5) away=70 ;; 70) away=stall ;; *) away=5 ;; esac
+    next_unplug=$((next_unplug + UNPLUG_EVERY + 23))
     continue
   fi
   if ((!UNWRITABLE_DONE && $(soak_now) >= START + UNWRITABLE_AT)); then
@@ -351,7 +368,9 @@ calls_between=$((s1[1] - s0[1]))
   echo "announced           $((CALLS_MADE - NOT_ANNOUNCED)) of $CALLS_MADE (caller balloon on the screen)"
   echo "RING lines logged   $RINGS_LOGGED"
   echo "unplugs             $UNPLUGS, not recovered $NOT_RECOVERED"
-  echo "recovery (s)        $(tail -n +2 "$OUT/recoveries.csv" | cut -d, -f4 | grep -v none | soak_stats)"
+  for kind in unplug stall; do
+    echo "recovery (s), $kind $(grep ",$kind," "$OUT/recoveries.csv" | cut -d, -f6 | grep -v none | soak_stats)"
+  done
   echo "stray error boxes   $STRAY_BOXES"
   echo "start sample        $START_SAMPLE"
   echo "end sample          $END_SAMPLE"

@@ -110,6 +110,7 @@ inline constexpr uint32_t kClrRts = 4;
 inline constexpr uint32_t kSetDtr = 5;
 inline constexpr uint32_t kClrDtr = 6;
 
+inline constexpr uint32_t kPurgeTxAbort = 0x01;
 inline constexpr uint32_t kPurgeAll = 0x0F;  // TXABORT | RXABORT | TXCLEAR | RXCLEAR
 
 inline constexpr uint32_t kDcbBinary = 0x0001;
@@ -146,6 +147,8 @@ class CommApi {
   virtual bool SetCommBreak(CommHandle h) = 0;
   virtual bool ClearCommBreak(CommHandle h) = 0;
   virtual bool PurgeComm(CommHandle h, uint32_t flags) = 0;
+  // Cancels the operation started on ov, whichever thread started it.
+  virtual bool CancelIoEx(CommHandle h, CommOverlapped* ov) = 0;
   virtual bool CloseHandle(CommHandle h) = 0;
 
   // An unnamed event; 0 on failure. GetLastError is ERROR_ALREADY_EXISTS if it existed.

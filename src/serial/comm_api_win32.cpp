@@ -113,6 +113,9 @@ class Kernel32CommApi : public CommApi {
   bool PurgeComm(CommHandle h, uint32_t flags) override {
     return ::PurgeComm(H(h), flags) != FALSE;
   }
+  bool CancelIoEx(CommHandle h, CommOverlapped* ov) override {
+    return ::CancelIoEx(H(h), O(ov)) != FALSE;
+  }
   bool CloseHandle(CommHandle h) override { return ::CloseHandle(H(h)) != FALSE; }
   CommHandle CreateEvent(bool manual_reset, bool initial_state) override {
     // So that a stale ERROR_ALREADY_EXISTS is not taken for this event's.

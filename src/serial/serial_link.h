@@ -22,8 +22,9 @@ class SerialLink {
   // True opens the port if closed (synchronously); false closes it.
   virtual void SetActive(bool active) = 0;
   virtual bool Active() const = 0;
-  // True once calls on the open port fail because its device has gone (a USB modem
-  // unplugged); cleared when the port is next opened.
+  // True once the open port shows that its device has gone (a USB modem unplugged, a
+  // stuck driver): calls fail with a code that says so or keep failing, or nothing answers
+  // what was sent on a port that fails. Cleared when the port is next opened.
   virtual bool DeviceGone() const = 0;
 };
 

@@ -229,11 +229,12 @@ std::optional<ControlCommand> ParseControl(std::string_view line, std::string* e
   auto no_more = [&] { return NextWord(&rest).empty(); };
 
   ControlCommand command;
-  if (word == "ring" || word == "close" || word == "reopen" || word == "quit") {
+  if (word == "ring" || word == "close" || word == "reopen" || word == "stall" || word == "quit") {
     if (!no_more()) return fail("unexpected argument");
     command.kind = word == "ring"     ? ControlCommand::Kind::kRing
                    : word == "close"  ? ControlCommand::Kind::kClose
                    : word == "reopen" ? ControlCommand::Kind::kReopen
+                   : word == "stall"  ? ControlCommand::Kind::kStall
                                       : ControlCommand::Kind::kQuit;
     return command;
   }

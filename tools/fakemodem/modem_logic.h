@@ -91,14 +91,14 @@ std::vector<TimedText> PlanCall(std::string_view number, int rings, int ring_int
                                 const CallTime& time);
 
 struct ControlCommand {
-  enum class Kind { kRing, kCall, kSend, kClose, kReopen, kSilent, kQuit };
+  enum class Kind { kRing, kCall, kSend, kClose, kReopen, kStall, kSilent, kQuit };
   Kind kind = Kind::kRing;
   std::string text;  // kCall: the number; kSend: the bytes to send, escapes decoded
   int rings = 3;     // kCall
   bool on = false;   // kSilent
 };
 
-// One control line: ring | call NUMBER [RINGS] | send TEXT | close | reopen |
+// One control line: ring | call NUMBER [RINGS] | send TEXT | close | reopen | stall |
 // silent on|off | quit. Returns nothing for a blank line or a "#" comment (error left
 // empty) and for a bad line (error says why).
 std::optional<ControlCommand> ParseControl(std::string_view line, std::string* error);

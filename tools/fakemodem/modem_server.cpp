@@ -39,7 +39,7 @@ const char kUsage[] =
     "  --dial-delay MS      extra time before a dial command's reply (default 1000)\n"
     "  --ring-interval MS   time between the RINGs of a call (default 5000)\n"
     "  Control commands (FIFO, stdin, script): ring | call NUMBER [RINGS] | send TEXT |\n"
-    "  close | reopen | silent on|off | quit. TEXT knows \\r \\n \\t \\\\ \\xHH.\n";
+    "  close | reopen | stall | silent on|off | quit. TEXT knows \\r \\n \\t \\\\ \\xHH.\n";
 
 namespace {
 
@@ -144,6 +144,7 @@ ModemServer::ModemServer(const ServerOptions& options, std::ostream& paths)
 
 ModemServer::~ModemServer() {
   ClosePty();
+  for (const int fd : stalled_) ::close(fd);
   if (control_fd_ >= 0) {
     ::close(control_fd_);
     ::unlink(options_.control.c_str());
@@ -234,6 +235,19 @@ void ModemServer::ClosePty() {
   ++generation_;  // replies still waiting for the old device are dropped
   last_reply_due_ = {};
   if (!options_.link.empty()) ::unlink(options_.link.c_str());
+}
+
+void ModemServer::Replug(bool keep_current) {
+  if (!keep_current) ClosePty();
+  out_.clear();
+  out_sent_ = 0;
+  ++generation_;  // replies still waiting for the old device are dropped
+  last_reply_due_ = {};
+  const bool silent = logic_.silent();
+  logic_ = ModemLogic(options_.modem);  // a new device starts from power-on
+  logic_.SetSilent(silent);
+  std::string error;
+  if (!OpenPty(&error)) std::cerr << "fakemodem: " << error << '\n';
 }
 
 void ModemServer::UpdateLink() {
@@ -341,15 +355,20 @@ void ModemServer::Control(const ControlCommand& command) {
     case ControlCommand::Kind::kClose:
       ClosePty();
       break;
-    case ControlCommand::Kind::kReopen: {
-      ClosePty();
-      const bool silent = logic_.silent();
-      logic_ = ModemLogic(options_.modem);  // a new device starts from power-on
-      logic_.SetSilent(silent);
-      std::string error;
-      if (!OpenPty(&error)) std::cerr << "fakemodem: " << error << '\n';
+    case ControlCommand::Kind::kReopen:
+      Replug(false);
       break;
-    }
+    case ControlCommand::Kind::kStall:
+      // The device stops taking what the program writes and never recovers, without a
+      // hang-up: its output is suspended and nobody reads it any more. Only a program
+      // that opens the port again reaches the device that takes its place.
+      if (master_ < 0) break;
+      ::tcflow(slave_, TCOOFF);
+      stalled_.push_back(master_);
+      stalled_.push_back(slave_);
+      master_ = slave_ = -1;
+      Replug(true);
+      break;
     case ControlCommand::Kind::kSilent:
       logic_.SetSilent(command.on);
       break;

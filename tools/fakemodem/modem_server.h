@@ -69,6 +69,8 @@ class ModemServer {
 
   bool OpenPty(std::string* error);
   void ClosePty();
+  // A new device at power-on behind the link (the current one closed first unless kept).
+  void Replug(bool keep_current);
   void UpdateLink();
   void ReadMaster();
   void ReadLines(int fd, std::string* pending, bool* at_end);
@@ -86,6 +88,7 @@ class ModemServer {
   Clock::time_point start_;
   int master_ = -1;
   int slave_ = -1;  // held open so the master never sees a hang-up while no program has the port
+  std::vector<int> stalled_;  // the stalled devices' ends, held open and never served
   unsigned generation_ = 0;
   std::string slave_path_;
   std::FILE* log_ = nullptr;

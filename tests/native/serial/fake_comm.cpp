@@ -78,11 +78,6 @@ void FakeComm::RaiseLineErrors(uint32_t errors) {
   RaiseEvents(comm::kEvErr);
 }
 
-void FakeComm::AddPort(const std::string& name) {
-  std::lock_guard<std::mutex> lock(mu_);
-  ports_.insert(name);
-}
-
 void FakeComm::HoldPort(const std::string& name) {
   std::lock_guard<std::mutex> lock(mu_);
   held_.insert(name);
@@ -115,15 +110,23 @@ void FakeComm::SetWriteMode(WriteMode mode) {
 
 void FakeComm::CompleteWrite(uint32_t count) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (write_.ov == nullptr) return;
-  EndWrite(0, std::min(count, write_.count));
+  if (Of(Op::kWrite).ov == nullptr) return;
+  End(Op::kWrite, 0, std::min(count, Of(Op::kWrite).count));
 }
 
 void FakeComm::EndPending(Op op, uint32_t error) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (op == Op::kRead && read_.ov != nullptr) EndRead(error, 0);
-  if (op == Op::kWrite && write_.ov != nullptr) EndWrite(error, 0);
-  if (op == Op::kWait && wait_.ov != nullptr) EndWait(error, 0);
+  if (Of(op).ov != nullptr) End(op, error, 0);
+}
+
+void FakeComm::SetLetGoLag(uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mu_);
+  let_go_lag_ = ms;
+  for (Op op : ops_) {
+    Pending& p = Of(op);
+    if (p.ov != nullptr && p.told) p.end_at = ms == kHold ? kHold : now_ + ms;
+  }
+  AdvanceLocked(now_);
 }
 
 void FakeComm::SetComStatNoise(int32_t in_queue_skew, uint32_t flags) {
@@ -140,11 +143,6 @@ void FakeComm::FailCall(const std::string& call, uint32_t error, int times) {
 void FakeComm::SetPlatformId(int32_t id) {
   std::lock_guard<std::mutex> lock(mu_);
   platform_id_ = id;
-}
-
-void FakeComm::SetEventsAlreadyExist(bool on) {
-  std::lock_guard<std::mutex> lock(mu_);
-  events_exist_ = on;
 }
 
 std::vector<std::string> FakeComm::Calls() {
@@ -186,27 +184,17 @@ std::string FakeComm::OpenedName() {
 
 bool FakeComm::ReadIsPending() {
   std::lock_guard<std::mutex> lock(mu_);
-  return read_.ov != nullptr;
+  return Of(Op::kRead).ov != nullptr;
 }
 
 bool FakeComm::EventWaitIsPending() {
   std::lock_guard<std::mutex> lock(mu_);
-  return wait_.ov != nullptr;
+  return Of(Op::kWait).ov != nullptr;
 }
 
 bool FakeComm::WriteIsPending() {
   std::lock_guard<std::mutex> lock(mu_);
-  return write_.ov != nullptr;
-}
-
-uint32_t FakeComm::InQueue() {
-  std::lock_guard<std::mutex> lock(mu_);
-  return static_cast<uint32_t>(in_queue_.size());
-}
-
-uint32_t FakeComm::CommMask() {
-  std::lock_guard<std::mutex> lock(mu_);
-  return comm_mask_;
+  return Of(Op::kWrite).ov != nullptr;
 }
 
 std::pair<uint32_t, uint32_t> FakeComm::QueueSizes() {
@@ -231,6 +219,24 @@ int FakeComm::RecordReuses() {
 }
 
 // --- internals (under mu_) --------------------------------------------------------------
+
+FakeComm::Call::Call(FakeComm& fake, std::string entry)
+    : lock(fake.mu_), fake_(fake), entry_(std::move(entry)) {
+  fake_.calls_.push_back(entry_);
+}
+
+FakeComm::Call::~Call() {
+  std::function<void(const std::string&)> hook;
+  if (!fake_.in_hook_ && fake_.after_call) {
+    fake_.in_hook_ = true;
+    hook = fake_.after_call;
+  }
+  lock.unlock();
+  if (!hook) return;
+  hook(entry_);
+  std::lock_guard<std::mutex> relock(fake_.mu_);
+  fake_.in_hook_ = false;
+}
 
 uint32_t FakeComm::Decide(const char* call) {
   if (answer) {
@@ -258,7 +264,7 @@ bool FakeComm::FailingAtOnce(const char* call, bool* pend) {
 }
 
 bool FakeComm::Reused(const CommOverlapped* ov) {
-  if (!Holds(ov)) return false;
+  if (Holding(ov) == nullptr) return false;
   ++record_reuses_;
   Fail(comm::kErrorInvalidParameter);
   return true;
@@ -270,77 +276,78 @@ bool FakeComm::CheckPort(CommHandle h) {
   return false;
 }
 
-void FakeComm::Log(const std::string& entry) { calls_.push_back(entry); }
-
 void FakeComm::Fail(uint32_t error) { t_last_error = error; }
 
 void FakeComm::AdvanceLocked(uint32_t to_tick) {
-  while (!schedule_.empty() && schedule_.begin()->first <= to_tick) {
-    now_ = std::max(now_, schedule_.begin()->first);
-    const char byte = schedule_.begin()->second;
-    schedule_.erase(schedule_.begin());
-    Arrive(byte);
+  for (uint32_t due; (due = NextDue()) <= to_tick;) {
+    now_ = std::max(now_, due);
+    for (Op op : ops_) {
+      Pending& p = Of(op);
+      if (p.ov != nullptr && p.told && p.end_at <= due) End(op, p.end_status, 0);
+    }
+    while (!schedule_.empty() && schedule_.begin()->first <= due) {
+      const char byte = schedule_.begin()->second;
+      schedule_.erase(schedule_.begin());
+      Arrive(byte);
+    }
   }
   now_ = std::max(now_, to_tick);
+}
+
+uint32_t FakeComm::NextDue() {
+  uint32_t due = schedule_.empty() ? ~0u : schedule_.begin()->first;
+  for (Op op : ops_) {
+    const Pending& p = Of(op);
+    if (p.ov != nullptr && p.told && p.end_at != kHold) due = std::min(due, p.end_at);
+  }
+  return due;
 }
 
 void FakeComm::Arrive(char byte) {
   if (port_handle_ == kInvalidCommHandle) return;  // nobody listens
   in_queue_.push_back(byte);
-  if (read_.ov != nullptr && !reads_pend_) CompleteReadLocked();
+  if (!reads_pend_) CompleteReadLocked();
   RaiseEvents(comm::kEvRxChar);
 }
 
 void FakeComm::RaiseEvents(uint32_t events) {
   const uint32_t relevant = events & comm_mask_;
   if (relevant == 0) return;
-  if (wait_.ov != nullptr) {
-    EndWait(0, relevant);
+  if (Of(Op::kWait).ov != nullptr && !Of(Op::kWait).told) {
+    End(Op::kWait, 0, relevant);
   } else {
     latched_events_ |= relevant;
   }
 }
 
 void FakeComm::CompleteReadLocked(uint32_t count) {
-  if (read_.ov == nullptr) return;
-  uint32_t n = std::min({count, read_.count, static_cast<uint32_t>(in_queue_.size())});
+  const Pending& read = Of(Op::kRead);
+  if (read.ov == nullptr || read.told) return;
+  uint32_t n = std::min({count, read.count, static_cast<uint32_t>(in_queue_.size())});
   if (zero_read_next_) {
     n = 0;
     zero_read_next_ = false;
   }
-  EndRead(0, n);
+  End(Op::kRead, 0, n);
 }
 
-void FakeComm::EndRead(uint32_t status, uint32_t count) {
-  // Touches the buffer even when nothing is transferred: it must still be there.
-  if (read_.count > 0) static_cast<volatile char*>(read_.buffer)[0] = 0;
-  std::memcpy(read_.buffer, in_queue_.data(), count);
-  if (status == 0) delivered_.push_back(in_queue_.substr(0, count));
-  in_queue_.erase(0, count);
-  Complete(read_.ov, status, count);
-  read_ = PendingRead{};
-}
-
-void FakeComm::EndWrite(uint32_t status, uint32_t count) {
-  if (std::memcmp(write_.buffer, write_.bytes.data(), write_.count) != 0) ++record_reuses_;
-  written_.append(write_.buffer, count);
-  Complete(write_.ov, status, count);
-  write_ = PendingWrite{};
-}
-
-void FakeComm::EndWait(uint32_t status, uint32_t mask) {
-  *wait_.mask = mask;
-  Complete(wait_.ov, status, 0);
-  wait_ = PendingWait{};
-}
-
-bool FakeComm::Holds(const CommOverlapped* ov) const {
-  return ov == read_.ov || ov == write_.ov || ov == wait_.ov;
-}
-
-void FakeComm::ResetEventOf(const CommOverlapped* ov) {
-  auto it = events_.find(ov->hEvent);
-  if (it != events_.end()) it->second = false;
+void FakeComm::End(Op op, uint32_t status, uint32_t count) {
+  Pending& p = Of(op);
+  if (op == Op::kRead) {
+    // Touches the buffer even when nothing is transferred: it must still be there.
+    if (p.count > 0) static_cast<volatile char*>(p.buffer)[0] = 0;
+    std::memcpy(p.buffer, in_queue_.data(), count);
+    if (status == 0) delivered_.push_back(in_queue_.substr(0, count));
+    in_queue_.erase(0, count);
+  } else if (op == Op::kWrite) {
+    if (std::memcmp(p.buffer, p.bytes.data(), p.count) != 0) ++record_reuses_;
+    written_.append(p.buffer, count);
+  } else {
+    *p.mask = count;
+    count = 0;
+  }
+  Complete(p.ov, status, count);
+  p = Pending{};
 }
 
 void FakeComm::Complete(CommOverlapped* ov, uint32_t status, uint32_t count) {
@@ -348,6 +355,27 @@ void FakeComm::Complete(CommOverlapped* ov, uint32_t status, uint32_t count) {
   ov->InternalHigh = count;
   auto it = events_.find(ov->hEvent);
   if (it != events_.end()) it->second = true;
+}
+
+void FakeComm::TellToEnd(Op op, uint32_t status, uint32_t after_ms) {
+  Pending& p = Of(op);
+  if (p.ov == nullptr || (p.told && p.end_at <= now_ + after_ms)) return;
+  p.told = true;
+  p.end_status = status;
+  p.end_at = after_ms == kHold ? kHold : now_ + after_ms;
+  if (after_ms == 0) End(op, status, 0);
+}
+
+FakeComm::Op* FakeComm::Holding(const CommOverlapped* ov) {
+  for (Op& op : ops_) {
+    if (Of(op).ov == ov) return &op;
+  }
+  return nullptr;
+}
+
+void FakeComm::ResetEventOf(const CommOverlapped* ov) {
+  auto it = events_.find(ov->hEvent);
+  if (it != events_.end()) it->second = false;
 }
 
 void FakeComm::RealPause(std::unique_lock<std::mutex>& lock) {
@@ -391,8 +419,7 @@ uint32_t FakeComm::WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count
 
 CommHandle FakeComm::CreateFile(const std::string& name, uint32_t access, uint32_t share_mode,
                                 uint32_t creation, uint32_t flags) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("CreateFile " + name);
+  Call call(*this, "CreateFile " + name);
   if (Failing("CreateFile")) return kInvalidCommHandle;
   const std::string prefix = "\\\\.\\";
   if (name.compare(0, prefix.size(), prefix) != 0 ||
@@ -420,8 +447,7 @@ CommHandle FakeComm::CreateFile(const std::string& name, uint32_t access, uint32
 }
 
 bool FakeComm::SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetupComm " + std::to_string(in_queue) + " " + std::to_string(out_queue));
+  Call call(*this, "SetupComm " + std::to_string(in_queue) + " " + std::to_string(out_queue));
   if (Failing("SetupComm") || !CheckPort(h)) return false;
   rx_size_ = in_queue;
   tx_size_ = out_queue;
@@ -429,16 +455,14 @@ bool FakeComm::SetupComm(CommHandle h, uint32_t in_queue, uint32_t out_queue) {
 }
 
 bool FakeComm::GetCommState(CommHandle h, CommDcb* dcb) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommState");
+  Call call(*this, "GetCommState");
   if (Failing("GetCommState") || !CheckPort(h)) return false;
   *dcb = dcb_;
   return true;
 }
 
 bool FakeComm::SetCommState(CommHandle h, const CommDcb& dcb) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommState");
+  Call call(*this, "SetCommState");
   if (Failing("SetCommState") || !CheckPort(h)) return false;
   if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 || dcb.StopBits > 2) {
     Fail(comm::kErrorInvalidParameter);
@@ -449,34 +473,30 @@ bool FakeComm::SetCommState(CommHandle h, const CommDcb& dcb) {
 }
 
 bool FakeComm::GetCommTimeouts(CommHandle h, CommTimeouts* timeouts) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommTimeouts");
+  Call call(*this, "GetCommTimeouts");
   if (Failing("GetCommTimeouts") || !CheckPort(h)) return false;
   *timeouts = timeouts_;
   return true;
 }
 
 bool FakeComm::SetCommTimeouts(CommHandle h, const CommTimeouts& timeouts) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommTimeouts " + std::to_string(timeouts.WriteTotalTimeoutConstant));
+  Call call(*this, "SetCommTimeouts " + std::to_string(timeouts.WriteTotalTimeoutConstant));
   if (Failing("SetCommTimeouts") || !CheckPort(h)) return false;
   timeouts_ = timeouts;
   return true;
 }
 
 bool FakeComm::SetCommMask(CommHandle h, uint32_t mask) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommMask " + std::to_string(mask));
+  Call call(*this, "SetCommMask " + std::to_string(mask));
   if (Failing("SetCommMask") || !CheckPort(h)) return false;
   comm_mask_ = mask;
   latched_events_ = 0;
-  if (wait_.ov != nullptr) EndWait(0, 0);  // a new mask ends the pending wait, empty
+  TellToEnd(Op::kWait, 0, let_go_lag_);  // a new mask ends the pending wait, empty
   return true;
 }
 
 bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("WaitCommEvent");
+  Call call(*this, "WaitCommEvent");
   bool pend = false;
   if (FailingAtOnce("WaitCommEvent", &pend) || !CheckPort(h)) return false;
   if (wine_pty_) {
@@ -484,7 +504,7 @@ bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
     return false;
   }
   if (Reused(ov)) return false;
-  if (wait_.ov != nullptr || comm_mask_ == 0) {
+  if (Of(Op::kWait).ov != nullptr || comm_mask_ == 0) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
@@ -496,23 +516,26 @@ bool FakeComm::WaitCommEvent(CommHandle h, uint32_t* mask, CommOverlapped* ov) {
     return true;
   }
   ov->Internal = kStatusPending;
-  wait_ = PendingWait{ov, mask};
+  Of(Op::kWait).ov = ov;
+  Of(Op::kWait).mask = mask;
   Fail(comm::kErrorIoPending);
   return false;
 }
 
 bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* read,
                         CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ReadFile " + std::to_string(count));
+  Call call(*this, "ReadFile " + std::to_string(count));
   bool pend = false;
   if (FailingAtOnce("ReadFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
-  if (read_.ov != nullptr) {
+  if (Of(Op::kRead).ov != nullptr) {
     Fail(comm::kErrorInvalidParameter);
     return false;
   }
   ResetEventOf(ov);
-  read_ = PendingRead{ov, static_cast<char*>(buffer), count};
+  Pending& pending = Of(Op::kRead);
+  pending.ov = ov;
+  pending.buffer = static_cast<char*>(buffer);
+  pending.count = count;
   if (pend || reads_pend_ || (in_queue_.empty() && wine_pty_)) {
     ov->Internal = kStatusPending;
     Fail(comm::kErrorIoPending);
@@ -525,8 +548,7 @@ bool FakeComm::ReadFile(CommHandle h, void* buffer, uint32_t count, uint32_t* re
 
 bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint32_t* written,
                          CommOverlapped* ov) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("WriteFile " + std::to_string(count));
+  Call call(*this, "WriteFile " + std::to_string(count));
   last_write_event_ = ov->hEvent;
   bool pend = false;
   if (FailingAtOnce("WriteFile", &pend) || !CheckPort(h) || Reused(ov)) return false;
@@ -538,27 +560,34 @@ bool FakeComm::WriteFile(CommHandle h, const void* buffer, uint32_t count, uint3
     return true;
   }
   ov->Internal = kStatusPending;
-  const char* bytes = static_cast<const char*>(buffer);
-  write_ = PendingWrite{ov, bytes, count, std::string(bytes, count)};
+  Pending& write = Of(Op::kWrite);
+  write.ov = ov;
+  write.buffer = static_cast<char*>(const_cast<void*>(buffer));
+  write.count = count;
+  write.bytes.assign(write.buffer, count);
+  const uint64_t timeout =
+      timeouts_.WriteTotalTimeoutConstant + uint64_t{timeouts_.WriteTotalTimeoutMultiplier} * count;
+  if (!pend && write_mode_ == WriteMode::kPending && timeout != 0) {
+    // Held off until its time-out, which ends it, as Windows does, with nothing sent.
+    TellToEnd(Op::kWrite, 0, static_cast<uint32_t>(std::min<uint64_t>(timeout, kHold - 1)));
+  }
   Fail(comm::kErrorIoPending);
   return false;
 }
 
 bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* transferred,
                                    bool wait) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetOverlappedResult");
+  Call call(*this, "GetOverlappedResult");
   // As the system's: the answer comes from the record, whatever the handle, and only an
   // operation still running can end in a failure here.
   (void)h;
-  if (const uint32_t error = Holds(ov) ? Decide("GetOverlappedResult") : 0; error != 0) {
-    if (error != comm::kErrorIoIncomplete && error != comm::kErrorIoPending) {
-      if (ov == read_.ov) EndRead(error, 0);
-      if (ov == write_.ov) EndWrite(error, 0);
-      if (ov == wait_.ov) EndWait(error, 0);
+  const Op* held = Holding(ov);
+  if (const uint32_t error = held != nullptr ? Decide("GetOverlappedResult") : 0; error != 0) {
+    if (error == comm::kErrorIoIncomplete || error == comm::kErrorIoPending) {
+      Fail(comm::kErrorIoIncomplete);
+      return false;
     }
-    Fail(error);
-    return false;
+    End(*held, error, 0);
   }
   if (wait) {
     Fail(comm::kErrorInvalidParameter);  // the component never blocks here
@@ -577,21 +606,19 @@ bool FakeComm::GetOverlappedResult(CommHandle h, CommOverlapped* ov, uint32_t* t
 }
 
 bool FakeComm::ClearCommError(CommHandle h, uint32_t* errors, CommStat* stat) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ClearCommError");
+  Call call(*this, "ClearCommError");
   if (Failing("ClearCommError") || !CheckPort(h)) return false;
   *errors = line_errors_;
   line_errors_ = 0;
   stat->Flags = stat_flags_;
   stat->cbInQue = static_cast<uint32_t>(
       std::max<int64_t>(0, static_cast<int64_t>(in_queue_.size()) + in_queue_skew_));
-  stat->cbOutQue = write_.ov != nullptr ? write_.count : 0;
+  stat->cbOutQue = Of(Op::kWrite).count;
   return true;
 }
 
 bool FakeComm::GetCommModemStatus(CommHandle h, uint32_t* status) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("GetCommModemStatus");
+  Call call(*this, "GetCommModemStatus");
   if (Failing("GetCommModemStatus") || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
@@ -602,8 +629,7 @@ bool FakeComm::GetCommModemStatus(CommHandle h, uint32_t* status) {
 }
 
 bool FakeComm::EscapeCommFunction(CommHandle h, uint32_t function) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("EscapeCommFunction " + std::to_string(function));
+  Call call(*this, "EscapeCommFunction " + std::to_string(function));
   if (Failing("EscapeCommFunction") || !CheckPort(h)) return false;
   if (wine_pty_) {
     Fail(comm::kErrorNotSupported);
@@ -630,40 +656,45 @@ bool FakeComm::EscapeCommFunction(CommHandle h, uint32_t function) {
 }
 
 bool FakeComm::SetCommBreak(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("SetCommBreak");
+  Call call(*this, "SetCommBreak");
   if (Failing("SetCommBreak") || !CheckPort(h)) return false;
   break_ = true;
   return true;
 }
 
 bool FakeComm::ClearCommBreak(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("ClearCommBreak");
+  Call call(*this, "ClearCommBreak");
   if (Failing("ClearCommBreak") || !CheckPort(h)) return false;
   break_ = false;
   return true;
 }
 
 bool FakeComm::PurgeComm(CommHandle h, uint32_t flags) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("PurgeComm " + std::to_string(flags));
+  Call call(*this, "PurgeComm " + std::to_string(flags));
   if (Failing("PurgeComm") || !CheckPort(h)) return false;
-  if ((flags & 0x2) && read_.ov != nullptr) EndRead(comm::kErrorOperationAborted, 0);
-  if ((flags & 0x1) && write_.ov != nullptr) EndWrite(comm::kErrorOperationAborted, 0);
+  if (flags & 0x2) TellToEnd(Op::kRead, comm::kErrorOperationAborted, let_go_lag_);
+  if (flags & 0x1) TellToEnd(Op::kWrite, comm::kErrorOperationAborted, let_go_lag_);
   if (flags & 0x8) in_queue_.clear();
   return true;
 }
 
+bool FakeComm::CancelIoEx(CommHandle h, CommOverlapped* ov) {
+  Call call(*this, "CancelIoEx");
+  if (Failing("CancelIoEx") || !CheckPort(h)) return false;
+  const Op* held = Holding(ov);
+  if (held == nullptr) {
+    Fail(1168);  // ERROR_NOT_FOUND: nothing runs on that record
+    return false;
+  }
+  TellToEnd(*held, comm::kErrorOperationAborted, let_go_lag_);
+  return true;
+}
+
 bool FakeComm::CloseHandle(CommHandle h) {
-  std::lock_guard<std::mutex> lock(mu_);
-  Log("CloseHandle");
-  if (Failing("CloseHandle")) return false;
+  Call call(*this, "CloseHandle");
   if (events_.erase(h) != 0) return true;
-  if (!CheckPort(h)) return false;
-  if (read_.ov != nullptr) EndRead(comm::kErrorOperationAborted, 0);
-  if (wait_.ov != nullptr) EndWait(comm::kErrorOperationAborted, 0);
-  if (write_.ov != nullptr) EndWrite(comm::kErrorOperationAborted, 0);
+  if (!CheckPort(h) || Failing("CloseHandle")) return false;
+  for (Op op : ops_) TellToEnd(op, comm::kErrorOperationAborted, let_go_lag_);
   port_handle_ = kInvalidCommHandle;
   in_queue_.clear();
   return true;
@@ -674,7 +705,7 @@ CommHandle FakeComm::CreateEvent(bool manual_reset, bool initial_state) {
   if (Failing("CreateEvent") || !manual_reset) return 0;
   const CommHandle h = next_handle_++;
   events_[h] = initial_state;
-  Fail(events_exist_ ? comm::kErrorAlreadyExists : 0);
+  Fail(0);
   return h;
 }
 
@@ -703,18 +734,16 @@ bool FakeComm::ResetEvent(CommHandle event) {
 }
 
 uint32_t FakeComm::WaitForSingleObject(CommHandle h, uint32_t timeout_ms) {
-  std::unique_lock<std::mutex> lock(mu_);
-  Log("WaitForSingleObject " + std::to_string(timeout_ms));
+  Call call(*this, "WaitForSingleObject " + std::to_string(timeout_ms));
   if (Failing("WaitForSingleObject")) return comm::kWaitFailed;
-  return WaitLocked(lock, 1, &h, timeout_ms);
+  return WaitLocked(call.lock, 1, &h, timeout_ms);
 }
 
 uint32_t FakeComm::WaitForMultipleObjects(uint32_t count, const CommHandle* handles, bool wait_all,
                                           uint32_t timeout_ms) {
-  std::unique_lock<std::mutex> lock(mu_);
-  Log("WaitForMultipleObjects " + std::to_string(timeout_ms));
+  Call call(*this, "WaitForMultipleObjects " + std::to_string(timeout_ms));
   if (Failing("WaitForMultipleObjects") || wait_all) return comm::kWaitFailed;
-  return WaitLocked(lock, count, handles, timeout_ms);
+  return WaitLocked(call.lock, count, handles, timeout_ms);
 }
 
 uint32_t FakeComm::GetLastError() { return t_last_error; }
@@ -725,19 +754,9 @@ uint32_t FakeComm::GetTickCount() {
 }
 
 void FakeComm::Sleep(uint32_t ms) {
-  std::function<void()> hook;
-  {
-    std::unique_lock<std::mutex> lock(mu_);
-    Log("Sleep " + std::to_string(ms));
-    AdvanceLocked(now_ + ms);
-    RealPause(lock);
-    if (in_sleep_hook_ || !on_sleep) return;
-    in_sleep_hook_ = true;
-    hook = on_sleep;
-  }
-  hook();
-  std::lock_guard<std::mutex> lock(mu_);
-  in_sleep_hook_ = false;
+  Call call(*this, "Sleep " + std::to_string(ms));
+  AdvanceLocked(now_ + ms);
+  RealPause(call.lock);
 }
 
 bool FakeComm::GetVersionEx(int32_t* platform_id) {

@@ -1,11 +1,14 @@
 // A scripted serial driver and modem with a fake clock. Time moves only through Sleep, the
-// waits and Advance: a wait that would block advances the clock to the next byte arrival or
-// to its time-out. The modem side schedules bytes on that clock; the driver side behaves as
-// the Windows calls do (overlapped reads, writes and WaitCommEvent go pending and complete
-// by signalling their record's event). Safe to use from a worker thread and the test thread
-// at once. It also watches the component: an operation started on a record the driver still
-// holds, or a send's bytes changed while the driver holds them, counts as a record reuse, and
-// a read buffer freed too early shows as a use after free when the driver lets go of it.
+// waits and Advance: a wait that would block advances the clock to the next byte arrival,
+// operation end or time-out. The modem side schedules bytes on that clock; the driver side
+// behaves as the Windows calls do: overlapped reads, writes and WaitCommEvent go pending and
+// end by signalling their record's event, GetOverlappedResult answers ERROR_IO_INCOMPLETE
+// while they run, and an operation told to end (a purge, a new event mask, closing the
+// handle, a cancel) is let go of only after the driver's lag. Safe to use from a worker
+// thread and the test thread at once. It also watches the component: an operation started
+// on a record the driver still holds, or a send's bytes changed while the driver holds them,
+// counts as a record reuse, and a buffer freed too early shows as a use after free when the
+// driver lets go of it.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +30,10 @@ class FakeComm : public CommApi {
   // --- the clock
   uint32_t Now();
   void Advance(uint32_t ms);
-  // Runs after every Sleep (not re-entered): lets a test run worker passes while the
-  // component waits for its worker.
-  std::function<void()> on_sleep;
+  // Runs after each call the driver logs (not re-entered), with its entry in Calls(): lets
+  // a test run worker passes while the component sleeps waiting for its worker, or do the
+  // main thread's work between two calls of the worker.
+  std::function<void(const std::string& call)> after_call;
   // Real time each Sleep and blocking wait also takes, so that a real worker thread does
   // not busy-loop against the fake clock.
   void SetRealPauseMicros(uint32_t us);
@@ -47,7 +51,6 @@ class FakeComm : public CommApi {
   void RaiseLineErrors(uint32_t errors);
 
   // --- the driver's behaviour
-  void AddPort(const std::string& name);
   // Another program holds the port: opening it fails with ERROR_ACCESS_DENIED.
   void HoldPort(const std::string& name);
   // Behaves as Wine does on a pseudo-terminal: WaitCommEvent, GetCommModemStatus and
@@ -59,26 +62,31 @@ class FakeComm : public CommApi {
   void CompleteRead(uint32_t count = ~0u);
   // The next completed read returns no bytes.
   void ReturnZeroBytesOnNextRead();
-  enum class WriteMode { kImmediate, kPending };
+  // kPending: held off (flow control), ending at the write time-out with nothing sent, as
+  // Windows ends it, unless completed before; kStuck: a driver that ignores the time-out.
+  enum class WriteMode { kImmediate, kPending, kStuck };
   void SetWriteMode(WriteMode mode);
   // Completes a pending write with count bytes (all when count is ~0u).
   void CompleteWrite(uint32_t count = ~0u);
   enum class Op { kRead, kWrite, kWait };
-  // Ends the pending operation with error (nothing transferred).
+  // Ends the pending operation now with error (nothing transferred).
   void EndPending(Op op, uint32_t error);
+  // How long after being told to end an operation the driver lets go of it (kHold: only
+  // when EndPending or a completion ends it). Operations already told take the new lag.
+  static constexpr uint32_t kHold = ~0u;
+  void SetLetGoLag(uint32_t ms);
   // ClearCommError reports cbInQue off by skew (not below 0) and these COMSTAT flags.
   void SetComStatNoise(int32_t in_queue_skew, uint32_t flags);
   // The next `times` calls of `call` (the CommApi method name) fail with error
   // (times < 0: every call from now on).
   void FailCall(const std::string& call, uint32_t error, int times = -1);
   void SetPlatformId(int32_t id);
-  void SetEventsAlreadyExist(bool on);
   // When set, asked first by every call that can fail (under the driver's lock, with the
   // call's name): 0 lets the call behave as scripted, any other value is the error it fails
   // with, except that ERROR_IO_PENDING makes ReadFile, WriteFile and WaitCommEvent go
   // pending. GetOverlappedResult fails only for an operation still running, which then
-  // ends with that error (as the system's would tell) unless the error is
-  // ERROR_IO_INCOMPLETE or ERROR_IO_PENDING.
+  // ends with that error (as the system's would tell), or, for ERROR_IO_INCOMPLETE and
+  // ERROR_IO_PENDING, goes on running. CloseHandle asks only for the port's handle.
   std::function<uint32_t(const char* call)> answer;
 
   // --- what the component did
@@ -92,8 +100,6 @@ class FakeComm : public CommApi {
   bool ReadIsPending();
   bool EventWaitIsPending();
   bool WriteIsPending();
-  uint32_t InQueue();
-  uint32_t CommMask();
   std::pair<uint32_t, uint32_t> QueueSizes();
   int OpenEventCount();
   bool LastWriteEventSignalled();
@@ -121,6 +127,7 @@ class FakeComm : public CommApi {
   bool SetCommBreak(CommHandle h) override;
   bool ClearCommBreak(CommHandle h) override;
   bool PurgeComm(CommHandle h, uint32_t flags) override;
+  bool CancelIoEx(CommHandle h, CommOverlapped* ov) override;
   bool CloseHandle(CommHandle h) override;
   CommHandle CreateEvent(bool manual_reset, bool initial_state) override;
   bool SetEvent(CommHandle event) override;
@@ -137,20 +144,28 @@ class FakeComm : public CommApi {
   // Status an OVERLAPPED record carries while its operation runs.
   static constexpr uintptr_t kStatusPending = 0x103;
 
-  struct PendingRead {
+  // An operation the driver holds: from the call that went pending until it lets go.
+  struct Pending {
     CommOverlapped* ov = nullptr;
-    char* buffer = nullptr;
+    char* buffer = nullptr;  // read into, or the send's bytes
     uint32_t count = 0;
+    std::string bytes;         // a send's bytes when it began
+    uint32_t* mask = nullptr;  // a WaitCommEvent's output
+    bool told = false;         // told to end: it ends at end_at with end_status
+    uint32_t end_at = 0;
+    uint32_t end_status = 0;
   };
-  struct PendingWait {
-    CommOverlapped* ov = nullptr;
-    uint32_t* mask = nullptr;
-  };
-  struct PendingWrite {
-    CommOverlapped* ov = nullptr;
-    const char* buffer = nullptr;
-    uint32_t count = 0;
-    std::string bytes;  // what the buffer held when the write began
+
+  // The driver's lock for one logged call; after_call runs once it is released.
+  class Call {
+   public:
+    Call(FakeComm& fake, std::string entry);
+    ~Call();
+    std::unique_lock<std::mutex> lock;
+
+   private:
+    FakeComm& fake_;
+    std::string entry_;
   };
 
   uint32_t Decide(const char* call);  // under mu_: 0, or the error the call fails with
@@ -160,17 +175,19 @@ class FakeComm : public CommApi {
   // Counts and refuses an operation started on a record the driver still holds.
   bool Reused(const CommOverlapped* ov);
   bool CheckPort(CommHandle h);          // under mu_
-  void Log(const std::string& entry);    // under mu_
-  void AdvanceLocked(uint32_t to_tick);  // delivers the bytes due by then
+  void AdvanceLocked(uint32_t to_tick);  // delivers the bytes and ends due by then
+  uint32_t NextDue();                    // the tick of the next arrival or end, or ~0u
   void Arrive(char byte);
   void RaiseEvents(uint32_t events);
   void CompleteReadLocked(uint32_t count = ~0u);
-  // The driver lets go of an operation (status 0: count bytes transferred).
-  void EndRead(uint32_t status, uint32_t count);
-  void EndWrite(uint32_t status, uint32_t count);
-  void EndWait(uint32_t status, uint32_t mask);
+  Pending& Of(Op op) { return pending_[static_cast<int>(op)]; }
+  // The driver lets go of an operation (status 0: count bytes moved, or for a
+  // WaitCommEvent the mask).
+  void End(Op op, uint32_t status, uint32_t count);
+  // Ends it after the lag; a write pending with a time-out ends at it.
+  void TellToEnd(Op op, uint32_t status, uint32_t after_ms);
   void Complete(CommOverlapped* ov, uint32_t status, uint32_t count);
-  bool Holds(const CommOverlapped* ov) const;
+  Op* Holding(const CommOverlapped* ov);
   void ResetEventOf(const CommOverlapped* ov);
   void Fail(uint32_t error);
   uint32_t WaitLocked(std::unique_lock<std::mutex>& lock, uint32_t count, const CommHandle* handles,
@@ -180,7 +197,7 @@ class FakeComm : public CommApi {
   std::mutex mu_;
   uint32_t now_ = 100000;
   uint32_t real_pause_us_ = 0;
-  bool in_sleep_hook_ = false;
+  bool in_hook_ = false;
   std::multimap<uint32_t, char> schedule_;
   uint64_t schedule_order_ = 0;
 
@@ -192,7 +209,6 @@ class FakeComm : public CommApi {
   WriteMode write_mode_ = WriteMode::kImmediate;
   std::map<std::string, std::pair<uint32_t, int>> failing_;
   int32_t platform_id_ = 2;
-  bool events_exist_ = false;
 
   CommHandle next_handle_ = 0x100;
   CommHandle port_handle_ = kInvalidCommHandle;
@@ -216,9 +232,9 @@ class FakeComm : public CommApi {
   uint32_t tx_size_ = 0;
   CommDcb dcb_;
   CommTimeouts timeouts_;
-  PendingRead read_;
-  PendingWait wait_;
-  PendingWrite write_;
+  uint32_t let_go_lag_ = 0;
+  Pending pending_[3];
+  Op ops_[3] = {Op::kRead, Op::kWrite, Op::kWait};
   std::vector<std::string> calls_;
 };
 

@@ -1,6 +1,10 @@
 // The component's own operations: opening, closing, settings, lines, sending, reports.
 #include <cstring>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include "serial/serial_fixture.h"
 
 namespace sonavi::testing {
@@ -150,13 +154,9 @@ TEST_F(SerialPortTest, ClosingDisablesEventsPurgesLowersLinesAndCloses) {
       port_calls.push_back(c);
     }
   }
-  // The first SetCommMask(0) is the component's; the worker's own may follow the purge.
-  ASSERT_GE(port_calls.size(), 5u);
-  EXPECT_EQ(port_calls.front(), "SetCommMask 0");
-  EXPECT_EQ(port_calls[port_calls.size() - 3], "EscapeCommFunction 6");
-  EXPECT_EQ(port_calls[port_calls.size() - 2], "EscapeCommFunction 4");
-  EXPECT_EQ(port_calls.back(), "CloseHandle");
-  EXPECT_NE(std::find(port_calls.begin(), port_calls.end(), "PurgeComm 15"), port_calls.end());
+  EXPECT_EQ(port_calls,
+            (std::vector<std::string>{"SetCommMask 0", "PurgeComm 15", "EscapeCommFunction 6",
+                                      "EscapeCommFunction 4", "CloseHandle"}));
 }
 
 TEST_F(SerialPortTest, ClosingWarnsWhenTheWorkerStaysBusy) {
@@ -476,23 +476,136 @@ TEST_F(SerialPortTest, FailedWriteIsReportedAndResetsTheEvent) {
   EXPECT_FALSE(fake.LastWriteEventSignalled());
 }
 
-TEST_F(SerialPortTest, GivenUpSendKeepsItsBytesUntilTheDriverLetsGo) {
+// A driver that ignores the write time-out (a stuck driver) never ends the send itself.
+TEST_F(SerialPortTest, SendTheDriverNeverEndsIsGivenUpAndTheNextGoesOut) {
   OpenServing();
-  fake.SetWriteMode(FakeComm::WriteMode::kPending);
-  port->SendText("ATDT123;\r");
-  fake.FailCall("GetOverlappedResult", comm::kErrorIoPending);
-  fake.Advance(251);
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.SetLetGoLag(100);  // the driver takes a while to let go of what it is told to end
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SendText("ATDT123;\r");  // 259 ms of time-out
+  fake.Advance(259 + 75 - 1);
+  Passes(1);  // its limit and a wait have not yet gone by when it looks
+  EXPECT_TRUE(port->SendInProgress());
   Passes(1);
-  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, comm::kErrorIoPending);
   EXPECT_FALSE(port->SendInProgress());
-  port->SendText("ATH\r");  // refused: the driver still sends the given-up bytes
-  EXPECT_EQ(FindReport(903, "Error writing Data")->code, comm::kErrorIoPending);
-  fake.FailCall("GetOverlappedResult", 0, 0);
-  fake.CompleteWrite();
+  EXPECT_EQ(FindReport(9701, "Error write TimeOut")->code, comm::kErrorIoPending);
+  EXPECT_EQ(done, 1);
+  // Until the driver lets go, its bytes and record stay with it.
   fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
   port->SendText("ATH\r");
-  EXPECT_EQ(fake.Written(), "ATDT123;\rATH\r");
+  EXPECT_EQ(FindReport(903, "Error writing Data")->code, comm::kErrorIoIncomplete);
+  EXPECT_EQ(fake.CountCalls("WriteFile"), 1);
+  Passes(2);
+  port->SendText("ATH\r");
+  EXPECT_EQ(fake.Written(), "ATH\r");
   EXPECT_EQ(fake.RecordReuses(), 0);
+  EXPECT_EQ(CountReports(901, "Msg, dont enter SendData while SendInProgress is set"), 0);
+}
+
+// The driver lets go of a given-up send just as the worker looks, and the main thread sends
+// the next at once: the worker's purge of the given-up send must not abort the new one.
+TEST_F(SerialPortTest, NextSendStartedAsTheDriverLetsGoIsNotPurged) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.SetLetGoLag(FakeComm::kHold);
+  port->SendText("AT\r");
+  fake.Advance(1000);
+  Passes(1);  // given up; the driver holds it
+  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  bool sent = false;
+  fake.after_call = [&](const std::string& call) {
+    if (call != "GetOverlappedResult" || sent) return;
+    sent = true;
+    fake.SetLetGoLag(0);
+    port->SendText("ATZ\r");
+  };
+  const int purges = fake.CountCalls("PurgeComm");
+  Passes(1);
+  fake.after_call = nullptr;
+  EXPECT_TRUE(sent);
+  EXPECT_EQ(fake.CountCalls("PurgeComm"), purges);
+  EXPECT_TRUE(port->SendInProgress());
+  EXPECT_TRUE(fake.WriteIsPending());
+}
+
+// The worker and the main thread both try to end the send; the test puts the main thread's
+// work between two of the worker's calls.
+TEST_F(SerialPortTest, SendEndedByTheWorkerHasEndedForTheMainThreadToo) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.SetLetGoLag(FakeComm::kHold);
+  int done = 0;
+  port->OnWriteDone = [&](TSerialPort&) { ++done; };
+  port->SendText("AT\r");
+  fake.Advance(1000);  // past the send's limit: the next pass gives it up
+  bool in_progress_after_close = true;
+  fake.after_call = [&](const std::string& call) {
+    if (call != "CancelIoEx") return;  // the worker has taken the end
+    port->SetActive(false);
+    in_progress_after_close = port->SendInProgress();
+  };
+  Passes(1);
+  EXPECT_FALSE(in_progress_after_close);
+  EXPECT_EQ(done, 1);
+  EXPECT_EQ(CountReports(9701, "Error write TimeOut"), 1);
+
+  // The driver lets go of the given-up send, and the worker finds that first.
+  port->SetActive(true);
+  fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
+  fake.SetLetGoLag(0);
+  fake.after_call = [&](const std::string& call) {
+    if (call == "GetOverlappedResult") Passes(1);
+  };
+  reports->clear();
+  port->SendText("ATZ\r");
+  EXPECT_EQ(fake.Written(), "ATZ\r");
+  EXPECT_TRUE(reports->empty());
+}
+
+// A driver that never lets go of a read: the component ends anyway, leaving the read's
+// record where the driver may still write to it.
+TEST_F(SerialPortTest, EndingWhileTheDriverHoldsAReadTakesBoundedTimeAndFreesNothingItHolds) {
+  {
+#ifdef __SANITIZE_ADDRESS__
+    __lsan::ScopedDisabler left_allocated;  // by design, for the rest of the process
+#endif
+    Make();
+  }
+  fake.SetReadsPend(true);
+  OpenServing();
+  fake.ModemSends("RING\r\n");
+  port->SetReadRequest(true);
+  Passes(1);
+  ASSERT_TRUE(fake.ReadIsPending());
+  fake.SetLetGoLag(FakeComm::kHold);
+  const uint32_t start = fake.Now();
+  port.reset();
+  EXPECT_LE(fake.Now() - start, 3 * kDriverLetGoMs);
+  EXPECT_TRUE(fake.ReadIsPending());
+  fake.EndPending(FakeComm::Op::kRead, comm::kErrorOperationAborted);  // writes the record
+}
+
+// The worker has not yet served the port when it closes.
+TEST_F(SerialPortTest, SendPendingWhenThePortClosesIsSettled) {
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  port->SetActive(true);
+  port->SendText("AT\r");
+  ASSERT_TRUE(port->SendInProgress());
+  port->SetActive(false);
+  EXPECT_FALSE(port->SendInProgress());
+  EXPECT_EQ(FindReport(9702, "Error getting Overlapped Result")->code, 995u);
+
+  reports->clear();
+  port->SendText("AT\r");
+  ASSERT_EQ(reports->size(), 2u);
+  EXPECT_EQ((*reports)[0].place, 902u);
+  EXPECT_EQ((*reports)[1].place, 903u);
+
+  fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
+  port->SetActive(true);
+  port->SendText("ATZ\r");
+  EXPECT_EQ(fake.Written(), "ATZ\r");
 }
 
 }  // namespace

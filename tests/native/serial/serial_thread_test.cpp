@@ -116,7 +116,7 @@ TEST(SerialPortThread, QuietWorkerQueuesClustersAndGoesIdleOnClose) {
 TEST(SerialPortThread, ClusterEventRunsOnTheMainThread) {
   FakeComm fake;
   fake.SetRealPauseMicros(300);
-  fake.SetWriteMode(FakeComm::WriteMode::kPending);
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
   QueuedDispatcher dispatcher;
   {
     TSerialPort port(fake, &dispatcher);
@@ -150,6 +150,27 @@ TEST(SerialPortThread, ClusterEventRunsOnTheMainThread) {
   }
   EXPECT_EQ(dispatcher.joins, 1);
   EXPECT_EQ(fake.OpenEventCount(), 0);
+}
+
+// Closing settles a send the driver still runs while the worker may be ending it too.
+TEST(SerialPortThread, ClosingRightAfterASendSettlesIt) {
+  FakeComm fake;
+  fake.SetRealPauseMicros(300);
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  TSerialPort port(fake, nullptr);
+  port.SetThreadQuietMode(true);
+  int reports = 0;
+  port.OnProcessError = [&](TSerialPort&, uint32_t place, uint32_t, const std::string&, uint8_t) {
+    reports += place == 902 || place == 903 ? 1 : 0;
+  };
+  for (int i = 0; i < 20; ++i) {
+    port.SetActive(true);
+    port.SendText("AT\r");
+    port.SetActive(false);
+    EXPECT_FALSE(port.SendInProgress());
+  }
+  port.SendText("AT\r");
+  EXPECT_EQ(reports, 2);
 }
 
 TEST(SerialPortThread, DestroyingAnOpenPortEndsTheWorker) {

@@ -1,6 +1,7 @@
 // The worker, pass by pass: forming clusters, the queue, closing with operations pending,
 // deliveries to the main thread, modem lines, and the pty-like driver without events.
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "serial/serial_fixture.h"
@@ -255,6 +256,27 @@ TEST_F(SerialWorkerTest, PassWithNothingPendingWaits75ms) {
   EXPECT_FALSE(port->Worker().EventWaitPending());
 }
 
+// A driver that fails each operation as soon as it has gone pending: the passes pause, and
+// they count as failed.
+TEST_F(SerialWorkerTest, OperationsTheDriverFailsAtOnceDoNotMakeThePassesSpin) {
+  for (const FakeComm::Op op : {FakeComm::Op::kWait, FakeComm::Op::kRead}) {
+    const bool wait = op == FakeComm::Op::kWait;
+    fake.SetReadsPend(!wait);
+    fake.after_call = [&](const std::string& call) {
+      if (call.rfind(wait ? "WaitCommEvent" : "ReadFile", 0) == 0) fake.EndPending(op, 1617);
+    };
+    OpenServing();
+    if (!wait) fake.ModemSends("RING\r\n", 9600, 500);  // read at every pass from then on
+    PassFor(1000);
+    const uint32_t start = fake.Now();
+    Passes(kFailedPassesForGone);
+    EXPECT_GE(fake.Now() - start, kFailedPassesForGone * kWorkerWaitMs) << wait;
+    EXPECT_TRUE(port->DeviceGone()) << wait;
+    fake.after_call = nullptr;
+    Make();
+  }
+}
+
 TEST_F(SerialWorkerTest, PtyBlockIsReadWhenDueNotAtTheNextPause) {
   fake.SetWinePty(true);
   port->SetThreadQuietMode(true);
@@ -338,46 +360,168 @@ TEST_F(SerialWorkerTest, CommStatTracksTheDriverCounters) {
   EXPECT_EQ(port->CommError(), 0u);
 }
 
-TEST_F(SerialWorkerTest, DeviceGoneIsNotedAndClearedByTheNextOpen) {
+TEST_F(SerialWorkerTest, KnownCodesMarkTheDeviceGoneAtOnce) {
   OpenServing();
-  Passes(1);
-  EXPECT_FALSE(port->DeviceGone());
   fake.FailCall("ClearCommError", comm::kErrorNotSupported, 1);
   Passes(1);
   EXPECT_FALSE(port->DeviceGone());  // not a device failure
   reports->clear();
-  fake.FailCall("ClearCommError", comm::kErrorDeviceNotConnected);
+  // ERROR_NOT_READY: what every call on the handle gives under Wine once the
+  // pseudo-terminal has closed.
+  fake.FailCall("ClearCommError", comm::kErrorNotReady, 1);
   Passes(1);
   EXPECT_TRUE(port->DeviceGone());
-  EXPECT_EQ(FindReport(9803, "Error ClearCommError")->code, 1167u);
+  EXPECT_EQ(FindReport(9803, "Error ClearCommError")->code, 21u);
 
-  fake.FailCall("ClearCommError", 0, 0);
   RunWorkerDuringSleeps();
   port->SetActive(false);
   EXPECT_TRUE(port->DeviceGone());
   port->SetActive(true);
   EXPECT_FALSE(port->DeviceGone());
-}
-
-TEST_F(SerialWorkerTest, NotReadyMarksTheDeviceGone) {
-  // What every call on the handle gives under Wine once the pseudo-terminal has closed.
-  OpenServing();
-  Passes(1);
-  fake.FailCall("ClearCommError", comm::kErrorNotReady);
-  Passes(1);
-  EXPECT_TRUE(port->DeviceGone());
-  EXPECT_EQ(FindReport(9803, "Error ClearCommError")->code, 21u);
-}
-
-TEST_F(SerialWorkerTest, FailingReadMarksTheDeviceGone) {
-  OpenServing();
-  fake.FailCall("ReadFile", comm::kErrorInvalidFunction);
+  fake.FailCall("ReadFile", comm::kErrorDeviceNotConnected, 1);
   fake.ModemSends("x");
   PassFor(500);
   EXPECT_TRUE(port->DeviceGone());
 }
 
-TEST_F(SerialWorkerTest, WorkerEndsOnlyWhenIdle) {
+// USB-serial drivers differ in what they answer once the device has gone.
+TEST_F(SerialWorkerTest, StatusOrReadsFailingForAWhileMarkTheDeviceGoneWhateverTheCode) {
+  for (const uint32_t code : {1617u, 433u, 995u}) {
+    OpenServing();
+    fake.FailCall("ClearCommError", code);
+    Passes(kFailedPassesForGone - 1);
+    fake.FailCall("ClearCommError", 0, 0);
+    Passes(1);  // a pass that does not fail starts the count again
+    fake.FailCall("ClearCommError", code);
+    Passes(kFailedPassesForGone - 1);
+    EXPECT_FALSE(port->DeviceGone()) << code;
+    Passes(1);
+    EXPECT_TRUE(port->DeviceGone()) << code;
+    fake.FailCall("ClearCommError", 0, 0);
+    Make();
+  }
+  // Reads that keep failing: the bytes waiting are asked for at every pass.
+  OpenServing();
+  fake.FailCall("ReadFile", 433);
+  fake.ModemSends("RING\r\n");
+  for (int i = 0; i < 100 && FindReport(9804, "Error reading Data") == nullptr; ++i) Passes(1);
+  Passes(kFailedPassesForGone - 2);
+  EXPECT_FALSE(port->DeviceGone());
+  Passes(1);
+  EXPECT_TRUE(port->DeviceGone());
+}
+
+// A send nothing answers marks the device gone only when the port failed within the bound.
+class UnansweredSendTest : public SerialWorkerTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UnansweredSendTest, MarksTheDeviceGoneOnlyOnAPortFailingMeanwhile) {
+  const struct {
+    const char* name;
+    bool gone;
+    std::function<void()> run;
+  } cases[] = {
+      {"a send the port does not get through", true,
+       [this] {
+         fake.SetWriteMode(FakeComm::WriteMode::kPending);  // cut short by its time-out
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 200);
+       }},
+      {"the status failing once, 500 ms after the send", true,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(500);
+         fake.FailCall("ClearCommError", 1617, 1);
+         PassFor(kUnansweredSendMs);
+       }},
+      {"a send refused while the driver holds a long one given up after the 2 s", true,
+       [this] {
+         fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+         fake.SetLetGoLag(FakeComm::kHold);
+         OpenServing();
+         port->SendText(std::string(2000, 'x'));  // given up after 2.5 s
+         PassFor(3000);
+         ASSERT_FALSE(port->DeviceGone());
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 200);
+       }},
+      {"a silent modem on a sound port", false,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(5000);
+       }},
+      {"a failure long after the send", false,
+       [this] {
+         OpenServing();
+         port->SendText("AT\r");
+         PassFor(kUnansweredSendMs + 1000);
+         fake.FailCall("ClearCommError", 1617, 1);
+         PassFor(1000);
+       }},
+      {"a dial answered after 20 s, on a driver that offers no WaitCommEvent", false,
+       [this] {
+         fake.FailCall("WaitCommEvent", comm::kErrorInvalidFunction);
+         OpenServing();
+         port->SendText("ATDT219876543;\r");
+         fake.ModemSends("\r\nOK\r\n", 9600, 20000);
+         PassFor(25000);
+       }},
+      {"the closed handle's read ending after the port was reopened", false,
+       [this] {
+         fake.SetReadsPend(true);
+         OpenServing();
+         fake.ModemSends("RING\r\n");
+         PassFor(500);
+         fake.SetLetGoLag(FakeComm::kHold);
+         RunWorkerDuringSleeps();
+         port->SetActive(false);
+         port->SetActive(true);
+         fake.after_call = nullptr;
+         port->SendText("AT\r");
+         fake.EndPending(FakeComm::Op::kRead, comm::kErrorOperationAborted);
+         PassFor(5000);
+       }},
+  };
+  const auto& c = cases[GetParam()];
+  c.run();
+  EXPECT_EQ(port->DeviceGone(), c.gone) << c.name;
+  fake.SetLetGoLag(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnansweredSendTest, ::testing::Range(0, 7));
+
+// Closing did not end the WaitCommEvent (SetCommMask(0) failed, and the driver holds what
+// it was told to end): it must not be started again on the record the driver holds.
+TEST_F(SerialWorkerTest, EventWaitTheDriverStillHoldsIsAskedForNotAssumedOver) {
+  int comm_events = 0;
+  port->OnCommEvent = [&](TSerialPort&) { ++comm_events; };
+  OpenServing();
+  Passes(1);
+  ASSERT_TRUE(port->Worker().EventWaitPending());
+  fake.SetLetGoLag(FakeComm::kHold);
+  fake.FailCall("SetCommMask", 31);
+  RunWorkerDuringSleeps();
+  port->SetActive(false);
+  fake.FailCall("SetCommMask", 0, 0);
+  ASSERT_TRUE(fake.EventWaitIsPending());
+  // Only the component's: the worker leaves the mask alone, the handle may be a new port's.
+  EXPECT_EQ(fake.CountCalls("SetCommMask 0"), 1);
+  port->SetActive(true);
+  Passes(5);
+  EXPECT_EQ(fake.RecordReuses(), 0);
+  EXPECT_EQ(fake.CountCalls("WaitCommEvent"), 1);
+  fake.SetLetGoLag(0);  // the driver lets go at last
+  Passes(2);
+  EXPECT_EQ(fake.CountCalls("WaitCommEvent"), 2);
+  EXPECT_EQ(comm_events, 0);  // the old wait's end is not dispatched
+  fake.SetModemStatus(comm::kMsCtsOn);
+  Passes(1);
+  EXPECT_EQ(comm_events, 1);
+}
+
+TEST_F(SerialWorkerTest, WorkerEndsOnlyOnceThePortIsClosed) {
   OpenServing();
   port->Worker().Terminate();
   EXPECT_TRUE(port->Worker().RunPass());  // still serving the open port

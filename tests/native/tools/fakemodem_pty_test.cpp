@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -122,6 +123,25 @@ TEST_F(FakeModemPty, ControlCommandsRingAndReplugTheDevice) {
   ASSERT_GE(port_, 0);
   Send("AT#CID?\r");
   EXPECT_EQ(ReadLike("AT#CID?\r\r\n0\r\n\r\nOK\r\n"), "AT#CID?\r\r\n0\r\n\r\nOK\r\n");
+}
+
+TEST_F(FakeModemPty, StalledDeviceTakesNoMoreWritesAndANewOneTakesItsPlace) {
+  StartServer({});
+  const std::string first = server_->slave_path();
+  server_->Control(Command(ControlCommand::Kind::kStall));
+  ASSERT_TRUE(server_->open());
+  EXPECT_NE(server_->slave_path(), first);
+  EXPECT_EQ(fs::read_symlink(dir_ / "modem"), server_->slave_path());
+  // The stalled end neither hangs up nor takes a byte.
+  EXPECT_EQ(::write(port_, "AT\r", 3), -1);
+  EXPECT_EQ(errno, EAGAIN);
+  pollfd fd{port_, POLLIN, 0};
+  EXPECT_EQ(::poll(&fd, 1, 0), 0);
+  ::close(port_);
+  port_ = ::open(server_->slave_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(port_, 0);
+  Send("AT\r");
+  EXPECT_EQ(ReadLike("AT\r\r\nOK\r\n"), "AT\r\r\nOK\r\n");
 }
 
 TEST_F(FakeModemPty, LargeSendLeavesWholeAsTheFarEndReads) {
