@@ -368,15 +368,14 @@ void TSerialPort::SendData(const void* buffer, uint32_t count) {
   // A send given up while the driver still ran it keeps its bytes and record until the
   // driver lets go of them.
   if (op.Held()) op.Poll(api_, handle);  // the worker may find the end first
+  shared_.health.NoteSend(api_.GetTickCount());
   if (op.Held()) {
     // Refused: counts as a send that did not get through, so that a driver that never lets
     // go has the port taken as gone and reopened.
-    shared_.health.NoteSend(api_.GetTickCount());
     shared_.health.NoteSendFailed();
     ReportError(903, comm::kErrorIoIncomplete, 0, "Error writing Data");
     return;
   }
-  shared_.health.NoteSend(api_.GetTickCount());
   shared_.send.requested_write_count = count;
   shared_.send.write_timeout_ms = timeout_ms;
   // The component's own copy lives until the send has ended.

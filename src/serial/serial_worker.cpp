@@ -43,7 +43,8 @@ OverlappedOp::Result OverlappedOp::Poll(CommApi& api, CommHandle handle, bool pe
 }
 
 bool SendState::End(bool give_up, SendEnd* end) {
-  // Only a send still pending: one the other thread has given up is its to end.
+  // Only a send still pending: one already given up has been reported, and only its record
+  // is left to free.
   const OverlappedOp::Result result = write_op.Poll(api_, com_handle_, true);
   if (result.ended) {
     if (result.ok) {
@@ -436,7 +437,9 @@ void TWorkThread::CheckWriteDone() {
     // A send given up while the driver held it: its record is free once the driver lets go.
     // While the driver still holds it, each pass purges the port's writes (a cancel or a
     // purge can fail). Not once it is no longer given up: the main thread may have ended
-    // it and started the next send.
+    // it and started the next send. (That narrows the race with such a send to the instant
+    // between this check and the purge; a send purged there fails, is reported, and counts
+    // against the port.)
     if (!op.Poll(api_, s_.com_handle).ended && op.state() == OverlappedOp::State::kOrphaned &&
         s_.active) {
       api_.PurgeComm(s_.com_handle, comm::kPurgeTxAbort);

@@ -98,7 +98,8 @@ class OverlappedOp {
 // marks it gone at once. So do passes that fail (the status, a read, or a WaitCommEvent that
 // went pending failed) kFailedPassesForGone times in a row, and a send that nothing answers
 // within kUnansweredSendMs when the port failed in that time (a failed pass, or the send
-// itself failed, was given up or was cut short). Any bytes received answer a send.
+// itself failed, was given up, was cut short or was refused). Any bytes received answer a
+// send.
 class PortHealth {
  public:
   explicit PortHealth(const std::atomic<bool>& port_active) : active_(port_active) {}

@@ -129,6 +129,11 @@ void FakeComm::SetLetGoLag(uint32_t ms) {
   AdvanceLocked(now_);
 }
 
+void FakeComm::EndAll(uint32_t after_ms) {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (Op op : ops_) TellToEnd(op, comm::kErrorOperationAborted, after_ms);
+}
+
 void FakeComm::SetComStatNoise(int32_t in_queue_skew, uint32_t flags) {
   std::lock_guard<std::mutex> lock(mu_);
   in_queue_skew_ = in_queue_skew;

@@ -75,6 +75,8 @@ class FakeComm : public CommApi {
   // when EndPending or a completion ends it). Operations already told take the new lag.
   static constexpr uint32_t kHold = ~0u;
   void SetLetGoLag(uint32_t ms);
+  // Tells the driver to end all it still holds, as when the process's handles are closed.
+  void EndAll(uint32_t after_ms);
   // ClearCommError reports cbInQue off by skew (not below 0) and these COMSTAT flags.
   void SetComStatNoise(int32_t in_queue_skew, uint32_t flags);
   // The next `times` calls of `call` (the CommApi method name) fail with error

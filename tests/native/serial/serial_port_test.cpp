@@ -503,6 +503,21 @@ TEST_F(SerialPortTest, SendTheDriverNeverEndsIsGivenUpAndTheNextGoesOut) {
   EXPECT_EQ(CountReports(901, "Msg, dont enter SendData while SendInProgress is set"), 0);
 }
 
+// Neither the cancel nor the first two purges end a send the driver never ends: the worker
+// purges on each pass until one does.
+TEST_F(SerialPortTest, GivenUpSendIsPurgedUntilTheDriverLetsGo) {
+  OpenServing();
+  fake.SetWriteMode(FakeComm::WriteMode::kStuck);
+  fake.FailCall("CancelIoEx", 1);
+  fake.FailCall("PurgeComm", 31, 3);  // the give-up's fallback and the next two passes'
+  port->SendText("AT\r");
+  fake.Advance(1000);
+  Passes(4);
+  fake.SetWriteMode(FakeComm::WriteMode::kImmediate);
+  port->SendText("ATZ\r");
+  EXPECT_EQ(fake.Written(), "ATZ\r");
+}
+
 // The driver lets go of a given-up send just as the worker looks, and the main thread sends
 // the next at once: the worker's purge of the given-up send must not abort the new one.
 TEST_F(SerialPortTest, NextSendStartedAsTheDriverLetsGoIsNotPurged) {
@@ -542,6 +557,7 @@ TEST_F(SerialPortTest, SendEndedByTheWorkerHasEndedForTheMainThreadToo) {
   bool in_progress_after_close = true;
   fake.after_call = [&](const std::string& call) {
     if (call != "CancelIoEx") return;  // the worker has taken the end
+    fake.SetLetGoLag(0);               // and the driver lets go at once
     port->SetActive(false);
     in_progress_after_close = port->SendInProgress();
   };
@@ -549,6 +565,7 @@ TEST_F(SerialPortTest, SendEndedByTheWorkerHasEndedForTheMainThreadToo) {
   EXPECT_FALSE(in_progress_after_close);
   EXPECT_EQ(done, 1);
   EXPECT_EQ(CountReports(9701, "Error write TimeOut"), 1);
+  EXPECT_EQ(CountReports(9702, "Error getting Overlapped Result"), 0);
 
   // The driver lets go of the given-up send, and the worker finds that first.
   port->SetActive(true);
