@@ -11,12 +11,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/lib/probe.sh"
 
 harness_init fault_calllog_unwritable
-faults_remote_build
-fakemodem_start --ring-interval 1000
-harness_map_port COM5
-harness_settings COM5 0
-sonavi_start
-faults_wait_ready 1 30
+faults_start_ready --ring-interval 1000
 fakemodem_control "call 217000001 1"
 faults_wait_calls 217000001 1
 

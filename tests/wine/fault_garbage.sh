@@ -10,12 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 readonly LIMIT_KB=$((64 * 1024))
 
 harness_init fault_garbage
-faults_remote_build
-fakemodem_start --ring-interval 1000
-harness_map_port COM5
-harness_settings COM5 0
-sonavi_start
-faults_wait_ready 1 30
+faults_start_ready --ring-interval 1000
 fakemodem_control "call 218000001 1"
 faults_wait_calls 218000001 1
 rss_before=$(faults_rss_kb)

@@ -10,12 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 readonly BURSTS=${SONAVI_MANY_CALLS_BURSTS:-15} PER_BURST=20
 
 harness_init fault_many_calls
-faults_remote_build
-fakemodem_start
-harness_map_port COM5
-harness_settings COM5 0
-sonavi_start
-faults_wait_ready 1 30
+faults_start_ready
 
 # Each burst leaves in one write and is one block for the program (it is read about 0.9 s
 # after it arrived); the pause between bursts is longer than that, so a block never holds

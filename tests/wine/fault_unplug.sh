@@ -9,12 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/lib/harness.sh"
 source "$(dirname "${BASH_SOURCE[0]}")/lib/faults.sh"
 
 harness_init fault_unplug
-faults_remote_build
-fakemodem_start --ring-interval 1000
-harness_map_port COM5
-harness_settings COM5 0
-sonavi_start
-faults_wait_ready 1 30
+faults_start_ready --ring-interval 1000
 fakemodem_control "call 214000001 1"
 faults_wait_calls 214000001 1
 

@@ -7,6 +7,9 @@
 #                                  ($FAULTS_REMOTE)
 #   faults_remote ARGS...          runs it (see remote_control.cpp for the commands)
 #   faults_memo                    the diagnostic log, one line per line, CR removed
+#   faults_start_ready [ARGS...]   builds the remote control, starts the simulated modem
+#                                  (fakemodem ARGS) on COM5, stores COM5 and starts the
+#                                  program, then waits for its first initialisation
 #   faults_wait_ready N [S]        waits until the log shows the modem's OK to AT#CID=1
 #                                  N times: the Nth initialisation has ended and the modem's
 #                                  answer has been taken, so a ring now cannot mix with it
@@ -43,6 +46,15 @@ _faults_ready_count() {
 }
 
 _faults_ready_at_least() { (($(_faults_ready_count) >= $1)); }
+
+faults_start_ready() {
+  faults_remote_build
+  fakemodem_start "$@"
+  harness_map_port COM5
+  harness_settings COM5 0
+  sonavi_start
+  faults_wait_ready 1 30
+}
 
 faults_wait_ready() {
   local count=$1 seconds=${2:-30}
